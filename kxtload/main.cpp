@@ -1,0 +1,2 @@
+// Placeholder until the downloader lands.
+int main() { return 1; }

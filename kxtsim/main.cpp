@@ -1,0 +1,2 @@
+// Placeholder until the simulated module lands.
+int main() { return 1; }

@@ -1,0 +1,55 @@
+// Entry points of the transports, reached by the validation and dispatch of
+// the register operations (link/register_operations.cpp). Requests arrive
+// already validated (count 1..128, register range for the serial kinds).
+#pragma once
+
+#include <cstdint>
+
+#include "link/link_handle.h"
+
+namespace linklib {
+
+// Sy/Max serial (link/symax.cpp).
+int SymaxReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
+int SymaxWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);
+int SymaxRandomRead(LinkHandle* h, const uint32_t* registers, uint32_t count, uint16_t* words);
+void SymaxReceiveByte(LinkHandle* h, uint8_t byte);
+uint16_t SymaxNextByte(LinkHandle* h);
+
+// Gateway (link/gateway.cpp).
+int GatewayReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
+int GatewayWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);
+int GatewayRandomRead(LinkHandle* h, const uint32_t* registers, uint32_t count, uint16_t* words);
+void GatewayReceiveByte(LinkHandle* h, uint8_t byte);
+uint16_t GatewayNextByte(LinkHandle* h);
+
+// Modbus RTU and ASCII (link/modbus_serial.cpp).
+int ModbusSerialReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
+int ModbusSerialWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count,
+                               const uint16_t* words);
+int ModbusSerialReadFileRecords(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
+                                uint16_t* words);
+int ModbusSerialRead3X(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
+                       uint16_t* words);
+int ModbusSerialWriteFileRecords(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
+                                 const uint16_t* words);
+void ModbusRtuReceiveByte(LinkHandle* h, uint8_t byte);
+void ModbusAsciiReceiveByte(LinkHandle* h, uint8_t byte);
+uint16_t ModbusSerialNextByte(LinkHandle* h);
+// Called by the worker when a read came back short: the line went quiet,
+// which ends the RTU frame being received.
+void ModbusRtuEndFrame(LinkHandle* h);
+
+// Modbus TCP (link/modbus_tcp.cpp).
+LinkHandle* ModbusTcpOpen(const char* host, uint16_t tcp_port, uint16_t unit);
+void ModbusTcpClose(LinkHandle* h);
+int ModbusTcpReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
+int ModbusTcpWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);
+int ModbusTcpReadFileRecords(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
+                             uint16_t* words);
+int ModbusTcpRead3X(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
+                    uint16_t* words);
+int ModbusTcpWriteFileRecords(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
+                              const uint16_t* words);
+
+}  // namespace linklib

@@ -1,0 +1,2 @@
+// Placeholder until the register editor lands.
+int main() { return 1; }
