@@ -2,7 +2,7 @@
 #include "link/protocols.h"
 
 namespace linklib {
-LinkHandle* ModbusTcpOpen(const char*, uint16_t, uint16_t) { return nullptr; }
+LinkHandle* OpenModbusTCP(const char*, uint16_t, uint16_t) { return nullptr; }
 void ModbusTcpClose(LinkHandle*) {}
 int ModbusTcpReadRegisters(LinkHandle*, uint32_t, uint32_t, uint16_t*) { return 0; }
 int ModbusTcpWriteRegisters(LinkHandle*, uint32_t, uint32_t, const uint16_t*) { return 0; }

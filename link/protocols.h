@@ -9,6 +9,9 @@
 
 namespace linklib {
 
+// Each transport file also holds its open operation (OpenSymax in
+// link/symax.cpp, OpenModbusTCP in link/modbus_tcp.cpp, ...).
+
 // Sy/Max serial (link/symax.cpp).
 int SymaxReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
 int SymaxWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);
@@ -41,7 +44,6 @@ uint16_t ModbusSerialNextByte(LinkHandle* h);
 void ModbusRtuEndFrame(LinkHandle* h);
 
 // Modbus TCP (link/modbus_tcp.cpp).
-LinkHandle* ModbusTcpOpen(const char* host, uint16_t tcp_port, uint16_t unit);
 void ModbusTcpClose(LinkHandle* h);
 int ModbusTcpReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
 int ModbusTcpWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);

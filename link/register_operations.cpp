@@ -6,18 +6,10 @@ namespace linklib {
 namespace { ProgramStyle program_style = ProgramStyle::Downloader; }
 void SetProgramStyle(ProgramStyle style) { program_style = style; }
 ProgramStyle GetProgramStyle() { return program_style; }
-LinkHandle* OpenSymax(const char*, uint8_t, const Route*) { return nullptr; }
-LinkHandle* OpenGateway(const char*, const Route*) { return nullptr; }
-LinkHandle* OpenModbusRTU(const char*, uint16_t) { return nullptr; }
-LinkHandle* OpenModbusAscii(const char*, uint16_t) { return nullptr; }
-LinkHandle* OpenModbusTCP(const char* host, uint16_t port, uint16_t unit) { return ModbusTcpOpen(host, port, unit); }
 LinkHandle* OpenSA85(int, const Route*) { return nullptr; }
 LinkHandle* OpenSylink(uint32_t, uint8_t, const Route*) { return nullptr; }
 LinkHandle* OpenSFI610(const Route*) { return nullptr; }
 int SetSylinkSpeed(LinkHandle*, uint32_t, uint32_t) { return 0; }
-int SetPortMode(LinkHandle*, uint32_t, int, int, uint16_t, int) { return 0; }
-int SetPortMode8(LinkHandle*, uint32_t, int, int, uint16_t) { return 0; }
-int ParsePortSettings(const char*, LinkHandle*) { return 0; }
 int SetLinkOptions(LinkHandle*, int, int) { return 0; }
 int SetWaitCallback(LinkHandle*, WaitCallback, uint32_t) { return 0; }
 const char* LinkMessage(const LinkHandle* h) { return IsValidHandle(h) ? h->message : "Handle not valid"; }
