@@ -1,0 +1,209 @@
+#include "quillet/command_line.h"
+
+#include <cctype>
+#include <cstdint>
+#include <cstring>
+
+namespace quillet {
+namespace {
+
+const char* const kUsage =
+    "Usage is:\n"
+    "  QUILLET COMn: [route] [switches] for COM: access.\n"
+    "  QUILLET n.n.n.n[:port] [drop] [switches] for Modbus TCP.\n"
+    "  QUILLET host.dom[:port] [drop] [switches] for Modbus TCP.\n"
+    "  QUILLET SA85[:0|:1] [route] [switches] for SA85.\n"
+    "Switches:\n"
+    "-?          Help, display this message.\n"
+    "-G          COM: port connected to Gateway device.\n"
+    "-N          Make connection in NET-TO-NET mode.\n"
+    "-Rnnnn      Start at register nnnn, default = 1.\n"
+    "-Lnnnn      Read nnnn registers default = 20, max = 20.\n"
+    "-P          Use priority reads and writes.\n"
+    "-S          Suppress status polling.\n"
+    "-X          Register numbers in hex.\n"
+    "-T          Trap on error. Default is to automatically retry.\n"
+    "-C          Use CRC error check.\n"
+    "-A          Modbus ASCII mode.\n"
+    "-B          Modbus RTU mode.\n"
+    "-3          Read 3X registers.\n"
+    "-6[file]    Read 6X registers from specified file.\n"
+    "-M<baud>,[E|O|N],[7|8],[1|2]   Set port mode (COM).\n"
+    "During session:\n"
+    "  Arrows to select register or radix. Page Up and Page Down to change register\n"
+    "  by 10.  Home to go to register 1.  0..9, A..F to enter new value.  Enter to\n"
+    "  update without moving.  F10 to acknowledge error.  Escape to exit.";
+
+// A switch begins with "-" or "/". A text that begins with "/" and holds
+// another "/" is a serial device path (/dev/ttyUSB0), never a switch.
+bool IsSwitch(const char* arg) {
+  if (arg[0] == '-') return true;
+  return arg[0] == '/' && std::strchr(arg + 1, '/') == nullptr;
+}
+
+void CopyBounded(char* to, size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
+
+void AppendRouteWord(RunOptions& options, const char* arg) {
+  size_t used = std::strlen(options.route_text);
+  if (used > 0 && used + 1 < kTextLimit) options.route_text[used++] = ' ';
+  CopyBounded(options.route_text + used, kTextLimit - used, arg);
+}
+
+Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
+  const char* value = arg + 2;
+  switch (std::toupper(static_cast<unsigned char>(arg[1]))) {
+    case '?':
+    case 'H':
+      std::fprintf(out, "\n%s", kUsage);
+      return Outcome::Exit;
+    case 'G':
+      options.gateway = true;
+      break;
+    case 'N':
+      options.net_to_net = true;
+      break;
+    case 'R':
+      options.start_register = options.hex_register_numbers
+                                   ? LeadingHex(value)
+                                   : static_cast<uint32_t>(LeadingDecimal(value));
+      break;
+    case 'L': {
+      int32_t count = LeadingDecimal(value);
+      options.register_count = count == 0 ? 1 : (count < 0 || count > 20) ? 20 : count;
+      break;
+    }
+    case 'P':
+      options.priority = true;
+      break;
+    case 'S':
+      options.status_polling_suppressed = true;
+      break;
+    case 'X':
+      options.hex_register_numbers = true;
+      break;
+    case 'T':
+      options.trap_on_error = true;
+      break;
+    case 'C':
+      options.crc = true;
+      break;
+    case 'A':
+      options.modbus_mode = ModbusMode::Ascii;
+      options.status_polling_suppressed = true;
+      break;
+    case 'B':
+      options.modbus_mode = ModbusMode::Rtu;
+      options.status_polling_suppressed = true;
+      break;
+    case '3':
+      options.mode_3x = true;
+      options.file_number_6x = LeadingDecimal(value);
+      break;
+    case '6':
+      options.mode_6x = true;
+      options.file_number_6x = LeadingDecimal(value);
+      break;
+    case 'M':
+      CopyBounded(options.port_settings, kPortSettingsLimit, value);
+      options.port_settings_given = true;
+      options.synet_speed = LeadingDecimal(value);
+      break;
+    case 'D':
+      options.synet_size = LeadingDecimal(value);
+      break;
+    default:
+      std::fprintf(out, "Unrecognized switch: \"%s\"\n", arg);
+      return Outcome::Exit;
+  }
+  return Outcome::Continue;
+}
+
+void ReadAddressLine(FILE* in, FILE* out, RunOptions& options) {
+  std::fprintf(out, "Port, IP, or Base Address? ");
+  std::fflush(out);
+  char line[kTextLimit] = {};
+  if (!std::fgets(line, sizeof line, in)) return;
+  bool whole_line = std::strchr(line, '\n') != nullptr;
+  line[std::strcspn(line, "\r\n")] = '\0';
+  // An answer longer than the address holds is cut: drop the rest of the line.
+  if (!whole_line)
+    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) {
+    }
+  CopyBounded(options.address, kTextLimit, line);
+}
+
+Outcome ParseRoute(FILE* out, RunOptions& options) {
+  const char* text = options.route_text;
+  for (const char* p = text; *p;) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (std::isdigit(c)) {
+      uint32_t drop = 0;
+      while (std::isdigit(static_cast<unsigned char>(*p))) {
+        drop = drop > 0x0FFFFFFF ? 0xFFFFFFFF : drop * 10 + (*p - '0');
+        ++p;
+      }
+      if (options.route.count == 8) {
+        std::fprintf(out, "Too many drops in route \"%s\"\n", text);
+        return Outcome::Exit;
+      }
+      options.route.drops[options.route.count++] = static_cast<uint16_t>(drop);
+    } else if (c == ' ' || c == ',') {
+      ++p;
+    } else {
+      std::fprintf(out, "Illegal character '%c' in route field \"%s\"\n", c, text);
+      return Outcome::Exit;
+    }
+  }
+  return Outcome::Continue;
+}
+
+}  // namespace
+
+int32_t LeadingDecimal(const char* text) {
+  const char* p = text;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  int64_t value = 0;
+  while (std::isdigit(static_cast<unsigned char>(*p))) {
+    if (value < 0x80000000LL) value = value * 10 + (*p - '0');
+    ++p;
+  }
+  if (negative) value = -value;
+  if (value > INT32_MAX) return INT32_MAX;
+  if (value < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+uint32_t LeadingHex(const char* text) {
+  uint64_t value = 0;
+  for (const char* p = text; std::isxdigit(static_cast<unsigned char>(*p)); ++p) {
+    int c = std::toupper(static_cast<unsigned char>(*p));
+    if (value <= 0xFFFFFFFF) value = value * 16 + (std::isdigit(c) ? c - '0' : c - 'A' + 10);
+  }
+  return value > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<uint32_t>(value);
+}
+
+void PrintBanner(FILE* out) {
+  std::fprintf(out, "Veltrane Sy/Max Register Editor QUILLET %s\n", "18Jan99");
+  std::fprintf(out, "Type QUILLET -? for more information.\n");
+}
+
+Outcome ParseCommandLine(int argc, const char* const* argv, FILE* in, FILE* out,
+                         RunOptions& options) {
+  bool have_address = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (IsSwitch(arg)) {
+      if (HandleSwitch(arg, out, options) == Outcome::Exit) return Outcome::Exit;
+    } else if (!have_address) {
+      CopyBounded(options.address, kTextLimit, arg);
+      have_address = true;
+    } else {
+      AppendRouteWord(options, arg);
+    }
+  }
+  if (!have_address) ReadAddressLine(in, out, options);
+  return ParseRoute(out, options);
+}
+
+}  // namespace quillet

@@ -1,0 +1,161 @@
+#include "quillet/link_opening.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace quillet {
+namespace {
+
+bool IsComForm(const char* address) {
+  return std::strncmp(address, "COM", 3) == 0 && address[3] != '\0' && address[4] == ':';
+}
+
+// The whole address is a leading part of `name` ("S" and "SFI" of "SFI610").
+bool IsLeadingPartOf(const char* address, const char* name) {
+  size_t length = std::strlen(address);
+  return length <= std::strlen(name) && std::strncmp(address, name, length) == 0;
+}
+
+bool IsSylinkSegment(const char* address) {
+  const char* digits = address;
+  if (digits[0] == '0' && digits[1] == 'X') digits += 2;
+  uint32_t segment = LeadingHex(digits);
+  return segment >= 0xCA00 && segment <= 0xD300;
+}
+
+Outcome OpenSerial(RunOptions& options, const char* port_name, FILE* out) {
+  using linklib::Route;
+  bool modbus = !options.gateway && options.modbus_mode != ModbusMode::None;
+  options.highest_register = modbus ? 65535 : 8192;
+  if (options.gateway) {
+    options.link = linklib::OpenGateway(port_name, &options.route);
+    if (!options.link) {
+      std::fprintf(out, "Can't OpenGateway(%s).\n", port_name);
+      return Outcome::Exit;
+    }
+  } else if (modbus) {
+    if (options.route.count != 1) {
+      std::fprintf(out, "Modbus route must have exactly one drop.\n");
+      return Outcome::Exit;
+    }
+    bool rtu = options.modbus_mode == ModbusMode::Rtu;
+    uint16_t slave = options.route.drops[0];
+    options.link =
+        rtu ? linklib::OpenModbusRTU(port_name, slave) : linklib::OpenModbusAscii(port_name, slave);
+    if (!options.link) {
+      std::fprintf(out, rtu ? "Can't OpenModbusRTU(%s).\n" : "Can't OpenModbusAscii(%s).\n",
+                   port_name);
+      return Outcome::Exit;
+    }
+  } else {
+    options.link = linklib::OpenSymax(port_name, options.net_to_net, &options.route);
+    if (!options.link) {
+      std::fprintf(out, "Can't OpenSymax(%s).\n", port_name);
+      return Outcome::Exit;
+    }
+  }
+  if (options.port_settings[0] && !linklib::ParsePortSettings(options.port_settings, options.link))
+    return Outcome::Exit;
+  return Outcome::Continue;
+}
+
+Outcome OpenComPort(RunOptions& options, FILE* out) {
+  char* settings = options.address + 5;
+  if (*settings) {
+    if (options.port_settings_given) {
+      std::fprintf(out, "\nWhen using -M, don't provide setup information after %5.5s\n",
+                   options.address);
+      std::fprintf(out, "  Using settings: %s\n\n", settings);
+    }
+    std::snprintf(options.port_settings, kPortSettingsLimit, "%s", settings);
+    *settings = '\0';
+  }
+  if (!options.port_settings[0])
+    std::fprintf(out, "Use MODE to set port parameters before running QUILLET.\n");
+  return OpenSerial(options, options.address, out);
+}
+
+Outcome OpenTcp(RunOptions& options, FILE* out) {
+  if (char* colon = std::strchr(options.address, ':')) {
+    options.tcp_port = 0;
+    for (const char* p = colon + 1; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+      options.tcp_port =
+          options.tcp_port > 0x0FFFFFFF ? 0xFFFFFFFF : options.tcp_port * 10 + (*p - '0');
+    *colon = '\0';
+  }
+  if (options.route.count > 1) {
+    std::fprintf(out, "Modbus TCP route can only have one drop.\n");
+    return Outcome::Exit;
+  }
+  uint16_t unit = options.route.count == 1 ? options.route.drops[0] : 0;
+  options.highest_register = 65535;
+  options.link =
+      linklib::OpenModbusTCP(options.address, static_cast<uint16_t>(options.tcp_port), unit);
+  if (!options.link) {
+    std::fprintf(out, "Can't open TCP connection to %s:%u\n", options.address, options.tcp_port);
+    return Outcome::Exit;
+  }
+  return Outcome::Continue;
+}
+
+Outcome OpenCard(RunOptions& options, FILE* out) {
+  const char* address = options.address;
+  if (IsSylinkSegment(address)) {
+    const char* digits = address[0] == '0' && address[1] == 'X' ? address + 2 : address;
+    options.link = linklib::OpenSylink(LeadingHex(digits), options.net_to_net, &options.route);
+    if (!options.link) {
+      std::fprintf(out, "Can't OpenSylink(%s).\n", address);
+      return Outcome::Exit;
+    }
+    if (!linklib::SetSylinkSpeed(options.link, options.synet_speed, options.synet_size)) {
+      std::fprintf(out, "%s\n", linklib::LinkMessage(options.link));
+      return Outcome::Exit;
+    }
+    return Outcome::Continue;
+  }
+  if (IsLeadingPartOf(address, "SFI610")) {
+    options.link = linklib::OpenSFI610(&options.route);
+    if (!options.link) std::fprintf(out, "Can't access SFI610.\n");
+  } else {
+    options.link = linklib::OpenSA85(IsLeadingPartOf(address, "SA85:0") ? 0 : 1, &options.route);
+    options.highest_register = 65535;
+    if (!options.link) std::fprintf(out, "Can't access SA85.\n");
+  }
+  return options.link ? Outcome::Continue : Outcome::Exit;
+}
+
+bool IsCardForm(const char* address) {
+  return IsSylinkSegment(address) || IsLeadingPartOf(address, "SFI610") ||
+         IsLeadingPartOf(address, "SA85:0") || IsLeadingPartOf(address, "SA85:1");
+}
+
+Outcome OpenByAddress(RunOptions& options, FILE* out) {
+  // A serial device path (/dev/ttyUSB0, a pseudo-terminal) is taken whole and
+  // as typed: Linux paths are case-sensitive. Its settings come from -M.
+  if (options.address[0] == '/') {
+    if (!options.port_settings[0])
+      std::fprintf(out, "Use MODE to set port parameters before running QUILLET.\n");
+    return OpenSerial(options, options.address, out);
+  }
+  for (char* p = options.address; *p; ++p) *p = std::toupper(static_cast<unsigned char>(*p));
+  if (IsComForm(options.address)) return OpenComPort(options, out);
+  if (IsCardForm(options.address)) return OpenCard(options, out);
+  if (std::strchr(options.address, '.')) return OpenTcp(options, out);
+  std::fprintf(out, "Illegal Port or Base Address \"%s\"\n", options.address);
+  return Outcome::Exit;
+}
+
+}  // namespace
+
+Outcome OpenLinkFromOptions(RunOptions& options, FILE* out) {
+  if (OpenByAddress(options, out) == Outcome::Exit) return Outcome::Exit;
+  if (options.start_register < 1 || options.start_register > options.highest_register) {
+    std::fprintf(out, "Illegal start register %u\n", options.start_register);
+    linklib::CloseLink(options.link);
+    options.link = nullptr;
+    return Outcome::Exit;
+  }
+  return Outcome::Continue;
+}
+
+}  // namespace quillet

@@ -1,0 +1,152 @@
+#include "quillet/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "quillet/link_opening.h"
+
+namespace quillet {
+namespace {
+
+struct RunResult {
+  Outcome outcome;
+  std::string printed;
+  RunOptions options;
+};
+
+// Runs the command line and the link opening as main does, with `input` on
+// standard input, and returns what was printed.
+RunResult RunQuillet(std::vector<const char*> args, const char* input = "") {
+  args.insert(args.begin(), "quillet");
+  char* buffer = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&buffer, &size);
+  std::string in_text(input);
+  FILE* in = fmemopen(in_text.data(), in_text.size() + 1, "r");
+  RunResult run{Outcome::Continue, "", RunOptions()};
+  run.outcome = ParseCommandLine(static_cast<int>(args.size()), args.data(), in, out, run.options);
+  if (run.outcome == Outcome::Continue) run.outcome = OpenLinkFromOptions(run.options, out);
+  std::fclose(in);
+  std::fclose(out);
+  run.printed.assign(buffer, size);
+  std::free(buffer);
+  if (run.options.link) linklib::CloseLink(run.options.link);
+  return run;
+}
+
+TEST(QuilletCommandLine, SwitchesAreTakenLeftToRight) {
+  RunResult run = RunQuillet({"com2:", "1,5", "-l30", "-x", "-r1A"});
+  EXPECT_EQ(run.options.route.count, 2);
+  EXPECT_EQ(run.options.route.drops[0], 1);
+  EXPECT_EQ(run.options.route.drops[1], 5);
+  EXPECT_EQ(run.options.register_count, 20u);
+  EXPECT_EQ(run.options.start_register, 0x1Au);
+  EXPECT_STREQ(run.options.address, "COM2:");
+
+  // -R read before -X: decimal, and "1A" reads as 1.
+  EXPECT_EQ(RunQuillet({"com2:", "-r1A", "-x"}).options.start_register, 1u);
+}
+
+TEST(QuilletCommandLine, RegisterCountAndFileNumber) {
+  struct Case {
+    const char* arg;
+    uint32_t count;
+  } cases[] = {{"-L", 1}, {"-L0", 1}, {"-L-3", 20}, {"-L21", 20}, {"-L7", 7}, {"/l12", 12}};
+  for (const Case& c : cases) {
+    RunOptions options;
+    const char* argv[] = {"quillet", "1.2.3.4", c.arg, "-?"};
+    FILE* out = std::fopen("/dev/null", "w");
+    ParseCommandLine(4, argv, stdin, out, options);
+    std::fclose(out);
+    EXPECT_EQ(options.register_count, c.count) << c.arg;
+  }
+}
+
+// Every refusal before the screen: its message and the end of the run.
+TEST(QuilletCommandLine, FailureTable) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* expected;
+  } cases[] = {
+      {{"-Z"}, "Unrecognized switch: \"-Z\"\n"},
+      {{"COM2:", "-9"}, "Unrecognized switch: \"-9\"\n"},
+      {{"COM2:", "1 2 3 4 5 6 7 8 9"}, "Too many drops in route \"1 2 3 4 5 6 7 8 9\"\n"},
+      {{"COM2:", "1;2"}, "Illegal character ';' in route field \"1;2\"\n"},
+      {{"COM10:"}, "Illegal Port or Base Address \"COM10:\"\n"},
+      {{"nowhere"}, "Illegal Port or Base Address \"NOWHERE\"\n"},
+      {{"COM2:9600,E,8,1", "-B"}, "Modbus route must have exactly one drop.\n"},
+      {{"COM2:9600,E,8,1", "1", "2", "-B"}, "Modbus route must have exactly one drop.\n"},
+      {{"127.0.0.1", "1", "2"}, "Modbus TCP route can only have one drop.\n"},
+      {{"COM2:9600,E,8,1", "-G"}, "Can't OpenGateway(COM2:).\n"},
+      {{"COM2:9600,E,8,1", "1", "-B"}, "Can't OpenModbusRTU(COM2:).\n"},
+      {{"COM2:9600,E,8,1", "1", "-A"}, "Can't OpenModbusAscii(COM2:).\n"},
+      {{"COM2:9600,E,8,1", "1", "-A", "-G"}, "Can't OpenGateway(COM2:).\n"},
+      {{"COM2:9600,E,8,1"}, "Can't OpenSymax(COM2:).\n"},
+      {{"CA00"}, "Can't OpenSylink(CA00).\n"},
+      {{"cafe.example"}, "Can't OpenSylink(CAFE.EXAMPLE).\n"},
+      {{"S"}, "Can't access SFI610.\n"},
+      {{"SFI"}, "Can't access SFI610.\n"},
+      {{"SA85"}, "Can't access SA85.\n"},
+      {{"sa85:1"}, "Can't access SA85.\n"},
+      {{"127.0.0.1:1"}, "Can't open TCP connection to 127.0.0.1:1\n"},
+  };
+  for (const Case& c : cases) {
+    RunResult run = RunQuillet(c.args);
+    EXPECT_EQ(run.outcome, Outcome::Exit) << c.expected;
+    EXPECT_NE(run.printed.find(c.expected), std::string::npos)
+        << "expected " << c.expected << "got " << run.printed;
+  }
+}
+
+TEST(QuilletCommandLine, HelpIsPrintedTheMomentItIsMet) {
+  RunResult run = RunQuillet({"-?", "-Z", "COM10:"});
+  EXPECT_EQ(run.outcome, Outcome::Exit);
+  EXPECT_EQ(run.printed.rfind("\nUsage is:\n", 0), 0u);
+  EXPECT_NE(
+      run.printed.find("  update without moving.  F10 to acknowledge error.  Escape to exit."),
+      std::string::npos);
+  EXPECT_EQ(run.printed.back(), '.');  // the last usage line has no line break
+  EXPECT_EQ(run.printed.find("Unrecognized"), std::string::npos);
+}
+
+TEST(QuilletCommandLine, PortSettingsAfterTheColonWinOverM) {
+  RunResult run = RunQuillet({"COM3:9600,E,8,1", "-M19200,N,8,1"});
+  EXPECT_NE(run.printed.find("\nWhen using -M, don't provide setup information after COM3:\n"
+                             "  Using settings: 9600,E,8,1\n\n"),
+            std::string::npos);
+  EXPECT_STREQ(run.options.port_settings, "9600,E,8,1");
+  EXPECT_STREQ(run.options.address, "COM3:");
+
+  RunResult bare = RunQuillet({"COM3:"});
+  EXPECT_NE(bare.printed.find("Use MODE to set port parameters before running QUILLET.\n"),
+            std::string::npos);
+}
+
+TEST(QuilletCommandLine, AddressPromptAndLongTextsAreCut) {
+  RunResult prompted = RunQuillet({}, "nowhere at all\n");
+  EXPECT_NE(prompted.printed.find("Port, IP, or Base Address? "), std::string::npos);
+  EXPECT_NE(prompted.printed.find("Illegal Port or Base Address \"NOWHERE AT ALL\"\n"),
+            std::string::npos);
+
+  std::string long_text(300, 'Q');
+  RunResult cut = RunQuillet({long_text.c_str()});
+  EXPECT_NE(cut.printed.find("\"" + std::string(83, 'Q') + "\""), std::string::npos);
+
+  RunResult long_answer = RunQuillet({}, (long_text + "\n").c_str());
+  EXPECT_NE(long_answer.printed.find("\"" + std::string(83, 'Q') + "\""), std::string::npos);
+}
+
+TEST(QuilletCommandLine, LeadingDigitConversions) {
+  EXPECT_EQ(LeadingDecimal(""), 0);
+  EXPECT_EQ(LeadingDecimal("-12x"), -12);
+  EXPECT_EQ(LeadingDecimal("99999999999999"), INT32_MAX);
+  EXPECT_EQ(LeadingHex("1aG"), 0x1Au);
+  EXPECT_EQ(LeadingHex("FFFFFFFFFFFF"), 0xFFFFFFFFu);
+}
+
+}  // namespace
+}  // namespace quillet
