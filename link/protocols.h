@@ -12,6 +12,15 @@ namespace linklib {
 // Each transport file also holds its open operation (OpenSymax in
 // link/symax.cpp, OpenModbusTCP in link/modbus_tcp.cpp, ...).
 
+// Request steps shared by the serial protocols (link/register_operations.cpp).
+// Takes a buffer from the frame pool for a request. When the pool is empty the
+// message becomes "Buffer shortage, try again", every frame of the handle's
+// rx_queue and tx_queue goes back to the pool, and the result is null.
+FrameBuffer* TakeRequestFrame(LinkHandle* h);
+// Appends a request frame to tx_queue and starts the transmitter (unless a
+// write is outstanding). Always succeeds.
+void SendFrame(LinkHandle* h, FrameBuffer* frame);
+
 // Sy/Max serial (link/symax.cpp).
 int SymaxReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words);
 int SymaxWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);
@@ -49,8 +58,7 @@ int ModbusTcpReadRegisters(LinkHandle* h, uint32_t first, uint32_t count, uint16
 int ModbusTcpWriteRegisters(LinkHandle* h, uint32_t first, uint32_t count, const uint16_t* words);
 int ModbusTcpReadFileRecords(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
                              uint16_t* words);
-int ModbusTcpRead3X(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
-                    uint16_t* words);
+int ModbusTcpRead3X(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count, uint16_t* words);
 int ModbusTcpWriteFileRecords(LinkHandle* h, uint16_t file, uint32_t first, uint32_t count,
                               const uint16_t* words);
 
