@@ -1,11 +1,12 @@
-// Placeholder until the Sy/Max protocol lands: every request fails.
+// Opening a Sy/Max serial link: the serial port driver with the Sy/Max state
+// machines on its worker.
 #include "link/protocols.h"
+#include "link/serial_port.h"
 
 namespace linklib {
-LinkHandle* OpenSymax(const char*, uint8_t, const Route*) { return nullptr; }
-int SymaxReadRegisters(LinkHandle* h, uint32_t, uint32_t, uint16_t*) { SetMessage(h, "Read reply timeout"); return 0; }
-int SymaxWriteRegisters(LinkHandle* h, uint32_t, uint32_t, const uint16_t*) { SetMessage(h, "Write reply timeout"); return 0; }
-int SymaxRandomRead(LinkHandle* h, const uint32_t*, uint32_t, uint16_t*) { SetMessage(h, "Read reply timeout"); return 0; }
-void SymaxReceiveByte(LinkHandle*, uint8_t) {}
-uint16_t SymaxNextByte(LinkHandle*) { return kNothingToSend; }
+
+LinkHandle* OpenSymax(const char* port_name, uint8_t net_to_net, const Route* route) {
+  return OpenSerialLink(port_name, net_to_net, route, SymaxReceiveByte, SymaxNextByte);
+}
+
 }  // namespace linklib
