@@ -1,2 +1,9 @@
-// Placeholder until the downloader lands.
-int main() { return 1; }
+#include <cstdio>
+
+#include "kxtload/downloader.h"
+#include "link/link.h"
+
+int main(int argc, char** argv) {
+  linklib::SetProgramStyle(linklib::ProgramStyle::Downloader);
+  return kxtload::RunDownloader(argc, argv, stdin, stdout);
+}

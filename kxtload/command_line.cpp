@@ -1,0 +1,167 @@
+#include "kxtload/command_line.h"
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+
+namespace kxtload {
+namespace {
+
+const char* const kUsage =
+    "Usage is:\n"
+    "  KXTLOAD <channel> <file>[.KXB] COMn:[baud,parity,data,stop] [<route>] switches\n"
+    "  KXTLOAD <channel> <file>[.KXB] n.n.n.n[:port] [<route>] [switches] for Modbus TCP.\n"
+    "  KXTLOAD <channel> <file>[.KXB] host.dom[:port] [<route>] [switches] for Modbus TCP.\n"
+    "  where <channel> is the KXT channel (1 through 4),\n"
+    "  COMn: is a PC COM port name (for example COM1:),\n"
+    "  n.n.n.n is an IP address in dotted decimal form,\n"
+    "  host.dom is an IP host name.\n"
+    "\n"
+    "Switches:\n"
+    "  -A        Enable autostart for download program.\n"
+    "  -S<reg>   Move status registers to reg and reg+1\n"
+    "  -C<count> Load long program in <count> contiguous channels.\n"
+    "  -M<baud>,[E|O|N],[7|8],[1|2]   Set port mode (COM).\n"
+    "  -N        Don't erase before loading.\n"
+    "  -?        Display this help message.\n";
+
+// A switch begins with "-" or "/". A text that begins with "/" and holds
+// another "/" is a path (/dev/ttyUSB0, /home/me/prog.KXB), never a switch.
+bool IsSwitch(const char* arg) {
+  if (arg[0] == '-') return true;
+  return arg[0] == '/' && std::strchr(arg + 1, '/') == nullptr;
+}
+
+void CopyBounded(char* to, size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
+
+void AppendRouteWord(RunOptions& options, const char* arg) {
+  size_t used = std::strlen(options.route_text);
+  if (used > 0 && used + 1 < kTextLimit) options.route_text[used++] = ' ';
+  CopyBounded(options.route_text + used, kTextLimit - used, arg);
+}
+
+Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
+  const char* value = arg + 2;
+  switch (std::toupper(static_cast<unsigned char>(arg[1]))) {
+    case '?':
+    case 'H':
+      PrintUsage(out);
+      return Outcome::ExitSuccess;
+    case 'A':
+      options.auto_start = true;
+      break;
+    case 'C':
+      options.channel_count = LeadingDecimal(value);
+      break;
+    case 'M':
+      CopyBounded(options.port_settings, kPortSettingsLimit, value);
+      break;
+    case 'N':
+      options.erase = false;
+      break;
+    case 'S':
+      options.status_register = LeadingDecimal(value);
+      break;
+    default:
+      std::fprintf(out, "Unrecognized switch: \"%s\"\n", arg);
+      return Outcome::ExitFailure;
+  }
+  return Outcome::Continue;
+}
+
+void HandlePositional(const char* arg, RunOptions& options) {
+  if (options.channel == 0)
+    options.channel = LeadingDecimal(arg);
+  else if (!options.file_name[0])
+    CopyBounded(options.file_name, kFileNameLimit, arg);
+  else if (!options.address[0])
+    CopyBounded(options.address, kTextLimit, arg);
+  else
+    AppendRouteWord(options, arg);
+}
+
+// A line that starts with an unsigned decimal number; anything else is 0.
+int32_t LeadingUnsigned(const char* text) {
+  while (*text == ' ' || *text == '\t') ++text;
+  int64_t value = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+    if (value <= INT_MAX) value = value * 10 + (*text - '0');
+  return value > INT_MAX ? INT_MAX : static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+void PrintBanner(FILE* out) { std::fprintf(out, "Veltrane KXT Downloader %s\n", "23Dec98"); }
+
+void PrintUsage(FILE* out) { std::fputs(kUsage, out); }
+
+int32_t LeadingDecimal(const char* text) {
+  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+  bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  int64_t value = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
+    if (value <= INT_MAX) value = value * 10 + (*text - '0');
+  if (negative) value = -value;
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int32_t>(value);
+}
+
+Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (IsSwitch(arg)) {
+      Outcome outcome = HandleSwitch(arg, out, options);
+      if (outcome != Outcome::Continue) return outcome;
+    } else {
+      HandlePositional(arg, options);
+    }
+  }
+  return Outcome::Continue;
+}
+
+void AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size) {
+  std::fputs(prompt, out);
+  std::fflush(out);
+  text[0] = '\0';
+  char line[kFileNameLimit];
+  if (!std::fgets(line, sizeof line, in)) return;
+  bool whole_line = std::strchr(line, '\n') != nullptr;
+  line[std::strcspn(line, "\r\n")] = '\0';
+  // What the text cannot hold is read and dropped, so that it never answers
+  // a later prompt.
+  if (!whole_line)
+    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) {
+    }
+  CopyBounded(text, size, line);
+}
+
+void AskChannelAndStatusRegister(FILE* in, FILE* out, RunOptions& options) {
+  char answer[kTextLimit];
+  AskText(in, out, "Channel (1..4)? ", answer, sizeof answer);
+  options.channel = LeadingUnsigned(answer);
+  AskText(in, out, "Status register (2..2047)? ", answer, sizeof answer);
+  options.status_register = LeadingUnsigned(answer);
+}
+
+void ParseRoute(RunOptions& options) {
+  linklib::Route& route = options.route;
+  for (const char* p = options.route_text; *p && route.count < 8;) {
+    unsigned char c = static_cast<unsigned char>(*p);
+    if (std::isdigit(c)) {
+      uint32_t drop = 0;
+      for (; std::isdigit(static_cast<unsigned char>(*p)); ++p)
+        drop = drop > 0xFFFF ? drop : drop * 10 + (*p - '0');
+      // A drop too large for its 16 bits becomes the largest, never a
+      // smaller number that could name another device.
+      route.drops[route.count++] = static_cast<uint16_t>(drop > 0xFFFF ? 0xFFFF : drop);
+      continue;
+    }
+    if (c == 'N' || c == 'n') options.net_to_net = true;
+    if (c == 'G' || c == 'g') options.gateway = true;
+    ++p;
+  }
+}
+
+}  // namespace kxtload

@@ -1,0 +1,37 @@
+// kxtload's banner, usage text, switches, positional arguments, the prompts
+// answered on standard input, and the route text.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "kxtload/run_options.h"
+
+namespace kxtload {
+
+enum class Outcome { Continue, ExitSuccess, ExitFailure };
+
+void PrintBanner(FILE* out);
+void PrintUsage(FILE* out);
+
+// Walks argv[1..] into `options`. ExitSuccess after the usage text,
+// ExitFailure after an unrecognised switch (its message printed).
+Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions& options);
+
+// Asks for the channel and then the status register (whose answer replaces
+// any -S value).
+void AskChannelAndStatusRegister(FILE* in, FILE* out, RunOptions& options);
+// Prints `prompt` and reads one whole line into `text` (cut to `size`-1
+// characters; the rest of the line is read and dropped). End of input gives
+// an empty text.
+void AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size);
+
+// Drops, Net-to-Net and Gateway from the route text; at most 8 drops, and
+// the rest of the text after the eighth is ignored.
+void ParseRoute(RunOptions& options);
+
+// As atoi: blanks, an optional sign, digits; no digits gives 0. Saturates
+// instead of overflowing.
+int32_t LeadingDecimal(const char* text);
+
+}  // namespace kxtload
