@@ -151,8 +151,7 @@ int ParsePortSettings(const char* text, LinkHandle* handle) {
     std::fflush(stdout);
     return 0;
   }
-  return SetPortMode(handle, baud, parity, fields.stop_bits, kParsedReplyTimeout,
-                     fields.data_bits);
+  return SetPortMode(handle, baud, parity, fields.stop_bits, kParsedReplyTimeout, fields.data_bits);
 }
 
 }  // namespace linklib

@@ -18,8 +18,7 @@ namespace linklib {
 // per-kind open passes its kind here rather than writing them afterwards.
 // Null on any failure, nothing kept (except buffers already added to the pool).
 LinkHandle* OpenSerialLink(const char* port_name, uint8_t net_to_net, const Route* route,
-                           RxHandler rx_handler, TxSource tx_source,
-                           uint32_t kind = kKindSymax);
+                           RxHandler rx_handler, TxSource tx_source, uint32_t kind = kKindSymax);
 
 // Starts the transmitter unless a write is outstanding. A handle without a
 // port (state-machine tests) is left alone: the test pulls bytes itself.

@@ -98,7 +98,8 @@ void SerialWorker::Run() {
     auto no_later_than = [&deadline](Clock::time_point when) {
       if (!deadline || when < *deadline) deadline = when;
     };
-    if (read.count > 0) no_later_than(read.last_byte + std::chrono::milliseconds(read_interval_ms()));
+    if (read.count > 0)
+      no_later_than(read.last_byte + std::chrono::milliseconds(read_interval_ms()));
     if (read.paused) no_later_than(read.resume);
     bool want_write = false;
     if (write.active) {
@@ -149,7 +150,8 @@ void SerialWorker::ReadFromPort(ReadState& read, Clock::time_point now) {
   {
     std::lock_guard<std::recursive_mutex> guard(handle_->pump_lock);
     if (handle_->rx_handler)
-      for (size_t i = 0; i < result.count; ++i) handle_->rx_handler(handle_, handle_->read_buffer[i]);
+      for (size_t i = 0; i < result.count; ++i)
+        handle_->rx_handler(handle_, handle_->read_buffer[i]);
   }
   read.last_byte = now;
   read.count += result.count;

@@ -25,8 +25,8 @@ class SerialWorker {
  public:
   // `rts_toggle`: RTS raised only while sending (two-wire RS-485), by the
   // driver where it can, else around the writes.
-  SerialWorker(LinkHandle* handle, std::unique_ptr<platform::SerialDevice> device,
-               bool rts_toggle, const platform::LineSettings& line, uint32_t read_interval_ms);
+  SerialWorker(LinkHandle* handle, std::unique_ptr<platform::SerialDevice> device, bool rts_toggle,
+               const platform::LineSettings& line, uint32_t read_interval_ms);
   ~SerialWorker();
   SerialWorker(const SerialWorker&) = delete;
   SerialWorker& operator=(const SerialWorker&) = delete;

@@ -11,7 +11,7 @@
 namespace platform {
 
 PtyPair::PtyPair() {
-  termios raw {};
+  termios raw{};
   cfmakeraw(&raw);
   raw.c_cflag |= CLOCAL | CREAD;
   char name[128] = {};
@@ -64,8 +64,8 @@ size_t PtyPair::ReadMaster(void* buffer, size_t size, std::chrono::milliseconds 
     pollfd descriptor{master_, POLLIN, 0};
     // EIO means no slave is open yet: look again a little later.
     int wait_ms = n < 0 && errno == EIO ? 5 : static_cast<int>(left.count());
-    poll(&descriptor, 1, wait_ms < static_cast<int>(left.count()) ? wait_ms
-                                                                  : static_cast<int>(left.count()));
+    poll(&descriptor, 1,
+         wait_ms < static_cast<int>(left.count()) ? wait_ms : static_cast<int>(left.count()));
   }
   return got;
 }

@@ -26,11 +26,10 @@ struct StandardRate {
 
 // Rates with a B constant; any other rate is set by number.
 constexpr StandardRate kStandardRates[] = {
-    {50, B50},         {75, B75},         {110, B110},     {134, B134},     {150, B150},
-    {200, B200},       {300, B300},       {600, B600},     {1200, B1200},   {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},   {19200, B19200}, {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
-    {921600, B921600},
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
 };
 
 const StandardRate* FindStandardRate(uint32_t baud) {
@@ -95,8 +94,8 @@ bool IsPseudoTerminal(int fd) {
   if (fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode)) return false;
   unsigned major_number = major(info.st_rdev);
   unsigned minor_number = minor(info.st_rdev);
-  return (major_number >= 136 && major_number <= 143) || major_number == 2 ||
-         major_number == 3 || (major_number == 5 && minor_number == 2);
+  return (major_number >= 136 && major_number <= 143) || major_number == 2 || major_number == 3 ||
+         (major_number == 5 && minor_number == 2);
 }
 
 int OpenFlags(Access access) {
@@ -121,8 +120,8 @@ int BitsPerCharacter(const LineSettings& settings) {
   return 1 + data + parity + stop;
 }
 
-std::unique_ptr<SerialDevice> SerialDevice::Open(const char* path, Access access,
-                                                 bool exclusive, int* error) {
+std::unique_ptr<SerialDevice> SerialDevice::Open(const char* path, Access access, bool exclusive,
+                                                 int* error) {
   int ignored = 0;
   if (!error) error = &ignored;
   int fd = open(path, OpenFlags(access));
@@ -159,12 +158,11 @@ int SerialDevice::Close() {
 
 int SerialDevice::Configure(const LineSettings& wanted, LineSettings* actual) {
   if (fd_ < 0) return EBADF;
-  termios settings {};
+  termios settings{};
   if (tcgetattr(fd_, &settings) != 0) return errno;
   cfmakeraw(&settings);
   settings.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CIBAUD);
-  settings.c_cflag |= CLOCAL | CREAD | DataBitsFlag(wanted.data_bits) |
-                      ParityFlags(wanted.parity);
+  settings.c_cflag |= CLOCAL | CREAD | DataBitsFlag(wanted.data_bits) | ParityFlags(wanted.parity);
   if (wanted.stop_bits == 2) settings.c_cflag |= CSTOPB;
   if (wanted.cts_flow) settings.c_cflag |= CRTSCTS;
   // Bytes with a parity error are delivered as received: the protocols'
@@ -191,7 +189,7 @@ int SerialDevice::Configure(const LineSettings& wanted, LineSettings* actual) {
 
 int SerialDevice::ReadSettings(LineSettings* actual) const {
   if (fd_ < 0) return EBADF;
-  termios settings {};
+  termios settings{};
   if (tcgetattr(fd_, &settings) != 0) return errno;
   LineSettings read_back;
   read_back.data_bits = DataBitsOf(settings.c_cflag);
@@ -239,9 +237,8 @@ IoResult SerialDevice::Write(const void* data, size_t size) {
   return result;
 }
 
-WaitResult SerialDevice::Wait(
-    const Event* wake, bool want_read, bool want_write,
-    std::optional<std::chrono::steady_clock::time_point> deadline) const {
+WaitResult SerialDevice::Wait(const Event* wake, bool want_read, bool want_write,
+                              std::optional<std::chrono::steady_clock::time_point> deadline) const {
   WaitResult result;
   pollfd descriptors[2] = {};
   nfds_t count = 0;
@@ -258,7 +255,7 @@ WaitResult SerialDevice::Wait(
     descriptors[count].events = POLLIN;
     wake_index = static_cast<int>(count++);
   }
-  timespec timeout {};
+  timespec timeout{};
   timespec* timeout_pointer = nullptr;
   if (deadline) {
     auto left = *deadline - std::chrono::steady_clock::now();
@@ -298,15 +295,14 @@ int SerialDevice::SetRts(bool on) {
 
 int SerialDevice::EnableRtsOnSend() {
   if (fd_ < 0) return EBADF;
-  serial_rs485 rs485 {};
+  serial_rs485 rs485{};
   if (ioctl(fd_, TIOCGRS485, &rs485) != 0) return errno;
   rs485.flags |= SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
   rs485.flags &= ~SER_RS485_RTS_AFTER_SEND;
   if (ioctl(fd_, TIOCSRS485, &rs485) != 0) return errno;
   // Drivers clear flags they cannot honour: believe only the read-back.
   if (ioctl(fd_, TIOCGRS485, &rs485) != 0) return errno;
-  if (!(rs485.flags & SER_RS485_ENABLED) || !(rs485.flags & SER_RS485_RTS_ON_SEND))
-    return ENOTSUP;
+  if (!(rs485.flags & SER_RS485_ENABLED) || !(rs485.flags & SER_RS485_RTS_ON_SEND)) return ENOTSUP;
   return 0;
 }
 

@@ -34,7 +34,8 @@ struct LineRecorder {
   std::optional<Clock::time_point> quiet_end_at;
   std::vector<uint8_t> to_send;
   size_t sent = 0;
-  std::optional<Clock::time_point> ran_dry_at;  // the source was asked after its last byte
+  // The source was asked for more with nothing staged: its last write is done.
+  std::optional<Clock::time_point> ran_dry_at;
 
   template <typename Condition>
   bool WaitUntil(Condition condition) {
@@ -57,10 +58,10 @@ void RecordByte(LinkHandle*, uint8_t byte) {
   recorder->changed.notify_all();
 }
 
-uint16_t ServeQueuedBytes(LinkHandle*) {
+uint16_t ServeQueuedBytes(LinkHandle* h) {
   std::lock_guard<std::mutex> guard(recorder->lock);
   if (recorder->sent < recorder->to_send.size()) return recorder->to_send[recorder->sent++];
-  if (!recorder->ran_dry_at) recorder->ran_dry_at = Clock::now();
+  if (!recorder->ran_dry_at && h->tx_staged == 0) recorder->ran_dry_at = Clock::now();
   recorder->changed.notify_all();
   return kNothingToSend;
 }
@@ -91,8 +92,8 @@ class SerialLinkTest : public ::testing::Test {
     recorder = nullptr;
   }
   LinkHandle* Open(uint32_t kind = kKindSymax) {
-    link_ = OpenSerialLink(pty_.slave_path().c_str(), 0, nullptr, RecordByte, ServeQueuedBytes,
-                           kind);
+    link_ =
+        OpenSerialLink(pty_.slave_path().c_str(), 0, nullptr, RecordByte, ServeQueuedBytes, kind);
     return link_;
   }
   std::vector<uint8_t> ReadFarEnd(size_t n) {
@@ -107,7 +108,8 @@ class SerialLinkTest : public ::testing::Test {
 };
 
 TEST(SerialOpen, MissingPortsAndBadNamesGiveNull) {
-  for (const char* name : {"/dev/no-such-serial-port", "COM0:", "COM", "LPT1:", "", "/etc/hostname"})
+  for (const char* name :
+       {"/dev/no-such-serial-port", "COM0:", "COM", "LPT1:", "", "/etc/hostname"})
     EXPECT_EQ(OpenSerialLink(name, 0, nullptr, RecordByte, ServeQueuedBytes), nullptr) << name;
 }
 
@@ -120,8 +122,8 @@ TEST(SerialOpen, PortNamesMapToDevices) {
   EXPECT_TRUE(PortNameToDevicePath("/dev/ttyUSB0", path, sizeof path));
   EXPECT_STREQ(path, "/dev/ttyUSB0");
   EXPECT_FALSE(PortNameToDevicePath("COM1x", path, sizeof path));
-  EXPECT_FALSE(PortNameToDevicePath("/dev/a-path-longer-than-the-room-given-for-it", path,
-                                    sizeof path));
+  EXPECT_FALSE(
+      PortNameToDevicePath("/dev/a-path-longer-than-the-room-given-for-it", path, sizeof path));
 }
 
 TEST_F(SerialLinkTest, OpenSetsTheLinkUpAndAddsThreeFrames) {
