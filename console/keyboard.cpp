@@ -1,5 +1,6 @@
 // Reading keys: the raw reader over the terminal's bytes, the type-ahead
 // ring, hot keys and insert mode.
+#include <algorithm>
 #include <csignal>
 #include <new>
 
@@ -162,6 +163,30 @@ void SetJobControlKeys(bool enabled) { Screen().job_control_keys = enabled; }
 
 void SetInterruptHandler(std::function<void()> handler) {
   Screen().interrupt_handler = std::move(handler);
+}
+
+}  // namespace console
+
+namespace console {
+
+int ReadKeyWithin(int timeout_ms) {
+  ScreenState& s = Screen();
+  if (!s.open) return kNoKey;
+  std::int64_t deadline = s.backend->NowMilliseconds() + timeout_ms;
+  unsigned char bytes[64];
+  while (true) {
+    int key = ReadKey(0);
+    if (key != kNoKey) return key;
+    std::int64_t now = s.backend->NowMilliseconds();
+    std::int64_t left = deadline - now;
+    if (left <= 0) return kNoKey;
+    // A started escape sequence is settled by its own timer, which may come first.
+    if (s.decoder.Waiting())
+      left = std::max<std::int64_t>(1, std::min(left, s.decoder.Deadline() - now));
+    int count = s.backend->ReadInput(bytes, sizeof bytes, static_cast<int>(left));
+    now = s.backend->NowMilliseconds();
+    for (int i = 0; i < count; ++i) s.decoder.Feed(bytes[i], now);
+  }
 }
 
 }  // namespace console

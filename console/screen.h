@@ -112,6 +112,9 @@ void RestoreScreen();
 // wait < 0: wait for a key; wait >= 0: return 0 at once when no key waits.
 int ReadKey(int wait);
 int GetKey();  // ReadKey(-1)
+// Waits at most timeout_ms for a key; 0 when none came. Live screens pace
+// their refresh with it and still answer a key at once.
+int ReadKeyWithin(int timeout_ms);
 // Queues each character as a key, read before the keyboard. The ring holds
 // 100 keys; keys beyond that are dropped.
 void StuffKeys(const char* text);

@@ -2,6 +2,7 @@
 // reads the shared ones for the whole run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "link/link.h"
