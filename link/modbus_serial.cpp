@@ -1,16 +1,42 @@
-// Placeholder until Modbus RTU and ASCII land: every request fails.
+// Opening Modbus RTU and ASCII links, and the transmitter each framing uses.
+#include "link/modbus_serial.h"
+
+#include <mutex>
+
 #include "link/protocols.h"
+#include "link/serial_port.h"
 
 namespace linklib {
-LinkHandle* OpenModbusRTU(const char*, uint16_t) { return nullptr; }
-LinkHandle* OpenModbusAscii(const char*, uint16_t) { return nullptr; }
-int ModbusSerialReadRegisters(LinkHandle* h, uint32_t, uint32_t, uint16_t*) { SetMessage(h, "No reply to read command"); return 0; }
-int ModbusSerialWriteRegisters(LinkHandle* h, uint32_t, uint32_t, const uint16_t*) { SetMessage(h, "No reply to write command"); return 0; }
-int ModbusSerialReadFileRecords(LinkHandle* h, uint16_t, uint32_t, uint32_t, uint16_t*) { SetMessage(h, "No reply to read command"); return 0; }
-int ModbusSerialRead3X(LinkHandle* h, uint16_t, uint32_t, uint32_t, uint16_t*) { SetMessage(h, "No reply to read command"); return 0; }
-int ModbusSerialWriteFileRecords(LinkHandle* h, uint16_t, uint32_t, uint32_t, const uint16_t*) { SetMessage(h, "No reply to write command"); return 0; }
-void ModbusRtuReceiveByte(LinkHandle*, uint8_t) {}
-void ModbusAsciiReceiveByte(LinkHandle*, uint8_t) {}
-uint16_t ModbusSerialNextByte(LinkHandle*) { return kNothingToSend; }
-void ModbusRtuEndFrame(LinkHandle*) {}
+namespace {
+
+constexpr uint16_t kModbusChunk = 258;
+
+LinkHandle* OpenModbusSerial(const char* port_name, uint16_t slave, uint32_t kind,
+                             RxHandler rx_handler) {
+  Route route;
+  route.count = slave;  // the first route word holds the slave address
+  LinkHandle* h = OpenSerialLink(port_name, 0, &route, rx_handler, ModbusSerialNextByte);
+  if (!h) return nullptr;
+  std::lock_guard<std::recursive_mutex> guard(h->pump_lock);
+  h->kind = kind;
+  h->mode = static_cast<uint8_t>(kind);
+  h->read_chunk = kModbusChunk;
+  h->tx_chunk = kModbusChunk;
+  return h;
+}
+
+}  // namespace
+
+LinkHandle* OpenModbusRTU(const char* port_name, uint16_t slave) {
+  return OpenModbusSerial(port_name, slave, kKindModbusRtu, ModbusRtuReceiveByte);
+}
+
+LinkHandle* OpenModbusAscii(const char* port_name, uint16_t slave) {
+  return OpenModbusSerial(port_name, slave, kKindModbusAscii, ModbusAsciiReceiveByte);
+}
+
+uint16_t ModbusSerialNextByte(LinkHandle* h) {
+  return h->mode == kKindModbusAscii ? ModbusAsciiNextByte(h) : ModbusRtuNextByte(h);
+}
+
 }  // namespace linklib
