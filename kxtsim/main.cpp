@@ -1,2 +1,51 @@
-// Placeholder until the simulated module lands.
-int main() { return 1; }
+// kxtsim: a simulated KXT4 module on Modbus TCP and on a serial line.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kxtsim/modbus_tcp_server.h"
+#include "kxtsim/options.h"
+#include "kxtsim/wait_loop.h"
+#include "platform/descriptor_poll.h"
+
+int main(int argc, char** argv) {
+  using namespace kxtsim;
+  std::optional<SimOptions> options = ParseOptions(argc, argv, stderr);
+  if (!options) return 1;
+
+  int stop_fd = platform::InstallStopSignalDescriptor();
+  if (stop_fd < 0) {
+    std::fputs("kxtsim: cannot install signal handling\n", stderr);
+    return 1;
+  }
+  ModuleModel model(options->module);
+  ReplyFaults faults(options->faults);
+  RequestLog log;
+  if (options->verbose) {
+    log = [](const std::string& line) {
+      std::printf("kxtsim: %s\n", line.c_str());
+      std::fflush(stdout);
+    };
+  }
+
+  std::vector<EventSource*> sources;
+  std::unique_ptr<ModbusTcpServer> tcp;
+  if (options->tcp_port) {
+    std::string error;
+    tcp = ModbusTcpServer::Start(*options->tcp_port, model, faults, log, &error);
+    if (!tcp) {
+      std::fprintf(stderr, "kxtsim: cannot listen on tcp port %u: %s\n", *options->tcp_port,
+                   error.c_str());
+      return 1;
+    }
+    sources.push_back(tcp.get());
+    std::printf("kxtsim: listening on tcp port %u\n", tcp->port());
+  }
+  std::printf("kxtsim: ready\n");
+  std::fflush(stdout);
+  int status = RunWaitLoop(sources, stop_fd);
+  std::printf("kxtsim: stopped\n");
+  std::fflush(stdout);
+  return status;
+}
