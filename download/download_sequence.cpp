@@ -57,9 +57,15 @@ class Sequence {
   // Descending, so that the first channel is written last and stays selected.
   // kxtload erases as many channels as -C names (a module has no more than
   // four, so a larger count erases four); kxtdev erases the first one only.
+  // Without the erase the first channel is still selected: the module keeps
+  // the last selection, which may name another channel, and the program
+  // would land there.
   void Erase() {
-    if (!erase_) return;
     int count = Downloader() ? channel_count_ : 1;
+    if (!erase_ || count < 1) {
+      WriteWord(kLoadChannelSelectRegister, static_cast<uint16_t>(channel_));
+      return;
+    }
     if (count > kHighestChannel) count = kHighestChannel;
     for (int k = channel_ + count - 1; k >= channel_; --k) ClearChannel(k);
   }
