@@ -6,6 +6,8 @@
 
 #include "kxtsim/modbus_tcp_server.h"
 #include "kxtsim/options.h"
+#include "kxtsim/serial_line.h"
+#include "kxtsim/serial_slaves.h"
 #include "kxtsim/wait_loop.h"
 #include "platform/descriptor_poll.h"
 
@@ -41,6 +43,31 @@ int main(int argc, char** argv) {
     }
     sources.push_back(tcp.get());
     std::printf("kxtsim: listening on tcp port %u\n", tcp->port());
+  }
+  std::unique_ptr<SerialSlave> slave;
+  std::unique_ptr<SerialLine> line;
+  if (options->serial) {
+    const SerialOptions& serial = *options->serial;
+    std::string error;
+    std::unique_ptr<platform::SerialEndpoint> endpoint;
+    if (serial.device.empty()) {
+      endpoint = platform::SerialEndpoint::CreatePseudoTerminal(&error);
+    } else {
+      platform::LineSettings settings{serial.baud, serial.parity, serial.data_bits,
+                                      serial.stop_bits};
+      endpoint = platform::SerialEndpoint::OpenDevice(serial.device, settings, &error);
+    }
+    if (!endpoint) {
+      std::fprintf(stderr, "kxtsim: cannot open the serial line: %s\n", error.c_str());
+      return 1;
+    }
+    std::string path = endpoint->path();
+    uint64_t character_us = CharacterMicroseconds(serial.baud, serial.BitsPerCharacter());
+    slave = MakeSerialSlave(serial, model, faults, log);
+    line = std::make_unique<SerialLine>(std::move(endpoint), *slave, character_us,
+                                        FrameGapMilliseconds(serial, character_us));
+    sources.push_back(line.get());
+    std::printf("kxtsim: serial device %s\n", path.c_str());
   }
   std::printf("kxtsim: ready\n");
   std::fflush(stdout);
