@@ -75,6 +75,13 @@ void MemoryConsole::TypeKeys(std::initializer_list<int> keys) {
   }
 }
 
+bool MemoryConsole::ScriptDone() const {
+  for (const ScriptStep& step : script_) {
+    if (!step.bytes.empty()) return false;
+  }
+  return true;
+}
+
 int MemoryConsole::CellsWritten() const {
   int total = 0;
   for (const Write& write : writes_) {

@@ -36,7 +36,8 @@ class MemoryConsole : public ConsoleBackend {
   // sequences, each followed by a pause so an Escape stands alone).
   void TypeKeys(std::initializer_list<int> keys);
   void Gap(std::int64_t milliseconds);
-  bool ScriptDone() const { return script_.empty(); }
+  // No scripted bytes are left (gaps may be).
+  bool ScriptDone() const;
 
   // What was written.
   const std::vector<Write>& Writes() const { return writes_; }

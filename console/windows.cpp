@@ -138,11 +138,12 @@ void CloseWindow(Window** pointer) {
         ++column;
         continue;
       }
-      // One run in the saved code, equal cells or not, from the first
-      // differing cell.
+      // One run of differing cells in one saved code: cells that already
+      // show what was saved are not written again.
       int start = column;
       int code = saved_codes[start];
-      while (column < width && saved_codes[column] == code) {
+      while (column < width && saved_codes[column] == code &&
+             (characters[column] != saved_characters[column] || codes[column] != code)) {
         characters[column] = saved_characters[column];
         codes[column] = saved_codes[column];
         ++column;
