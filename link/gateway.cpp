@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "link/frame_pool.h"
 #include "link/link_messages.h"
@@ -15,7 +14,6 @@
 namespace linklib {
 namespace {
 
-constexpr uint16_t kGatewayChunk = 258;
 constexpr uint16_t kNoRouteAnnounced = 0xFFFF;
 constexpr uint32_t kLastGatewayRegister = 8192;
 constexpr size_t kCommandFrameRoom = 263;
@@ -60,6 +58,9 @@ struct CommandText {
 // one frame continues in further pool buffers, which the transmitter sends
 // back to back. Fails (buffers returned) on a pool shortage.
 bool SendCommand(LinkHandle* h, FrameBuffer* frame, const CommandText& command) {
+  // Lines left over from an earlier exchange (the LF of a CR LF, a late
+  // reply) must neither answer this command nor hold pool buffers.
+  DrainReplies(h);
   FrameBuffer* frames[kLongestCommand / kCommandFrameRoom + 1] = {frame};
   size_t needed = (command.length + kCommandFrameRoom - 1) / kCommandFrameRoom;
   if (needed == 0) needed = 1;
@@ -77,8 +78,6 @@ bool SendCommand(LinkHandle* h, FrameBuffer* frame, const CommandText& command) 
     frames[i]->length = static_cast<uint16_t>(part);
     offset += part;
   }
-  // Replies left over from an earlier exchange must not answer this one.
-  DrainReplies(h);
   for (size_t i = 0; i < needed; ++i) SendFrame(h, frames[i]);
   return true;
 }
@@ -175,14 +174,10 @@ int ReadRun(LinkHandle* h, uint32_t first, uint32_t count, uint16_t* words) {
 }  // namespace
 
 LinkHandle* OpenGateway(const char* port_name, const Route* route) {
-  LinkHandle* h = OpenSerialLink(port_name, 0, route, GatewayReceiveByte, GatewayNextByte);
+  LinkHandle* h =
+      OpenSerialLink(port_name, 0, route, GatewayReceiveByte, GatewayNextByte, kKindGateway);
   if (!h) return nullptr;
-  std::lock_guard<std::recursive_mutex> guard(h->pump_lock);
-  h->kind = kKindGateway;
-  h->mode = kKindGateway;
-  h->read_chunk = kGatewayChunk;
-  h->tx_chunk = kGatewayChunk;
-  ForgetRoute(h);
+  ForgetRoute(h);  // read only by the caller's thread
   return h;
 }
 

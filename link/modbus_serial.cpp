@@ -1,28 +1,18 @@
 // Opening Modbus RTU and ASCII links, and the transmitter each framing uses.
 #include "link/modbus_serial.h"
 
-#include <mutex>
-
 #include "link/protocols.h"
 #include "link/serial_port.h"
 
 namespace linklib {
 namespace {
 
-constexpr uint16_t kModbusChunk = 258;
-
 LinkHandle* OpenModbusSerial(const char* port_name, uint16_t slave, uint32_t kind,
                              RxHandler rx_handler) {
   Route route;
   route.count = slave;  // the first route word holds the slave address
-  LinkHandle* h = OpenSerialLink(port_name, 0, &route, rx_handler, ModbusSerialNextByte);
-  if (!h) return nullptr;
-  std::lock_guard<std::recursive_mutex> guard(h->pump_lock);
-  h->kind = kind;
-  h->mode = static_cast<uint8_t>(kind);
-  h->read_chunk = kModbusChunk;
-  h->tx_chunk = kModbusChunk;
-  return h;
+  // The open sets kind, mode and the 258-byte chunks before the worker runs.
+  return OpenSerialLink(port_name, 0, &route, rx_handler, ModbusSerialNextByte, kind);
 }
 
 }  // namespace
