@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "kxtsim/gateway_slave.h"
+#include "kxtsim/modbus_ascii_slave.h"
+#include "kxtsim/modbus_rtu_slave.h"
 #include "kxtsim/symax_slave.h"
 
 namespace kxtsim {
@@ -11,9 +14,14 @@ std::unique_ptr<SerialSlave> MakeSerialSlave(const SerialOptions& options, Modul
   switch (options.protocol) {
     case SerialProtocol::Symax:
       return std::make_unique<SymaxSlave>(model, faults, options.crc, std::move(log));
-    default:
-      return std::make_unique<SymaxSlave>(model, faults, options.crc, std::move(log));
+    case SerialProtocol::Gateway:
+      return std::make_unique<GatewaySlave>(model, faults, std::move(log));
+    case SerialProtocol::ModbusRtu:
+      return std::make_unique<ModbusRtuSlave>(model, faults, options.unit, std::move(log));
+    case SerialProtocol::ModbusAscii:
+      return std::make_unique<ModbusAsciiSlave>(model, faults, options.unit, std::move(log));
   }
+  return nullptr;
 }
 
 uint64_t FrameGapMilliseconds(const SerialOptions& options, uint64_t character_us) {

@@ -16,6 +16,7 @@ namespace kxtsim {
 inline constexpr uint8_t kStatusIllegalOpcode = 1;
 inline constexpr uint8_t kStatusIllegalAddress = 3;
 inline constexpr uint8_t kStatusRegisterCountTooLarge = 16;
+inline constexpr uint8_t kStatusIllegalRoute = 29;
 inline constexpr uint8_t kStatusInsufficientData = 70;
 
 // Registers on a Sy/Max link: 1..8192 are the module's, n + 8192 the status

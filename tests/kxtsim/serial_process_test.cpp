@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <vector>
 
 #include "platform/descriptor_poll.h"
@@ -97,6 +98,41 @@ TEST(KxtsimSerialProcess, RepliesTakeTheirLineTime) {
   auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(reply.size(), 220u);
   EXPECT_GE(elapsed, std::chrono::microseconds(220LL * 10 * 1000000 / 9600 - 3000));
+}
+
+struct ProtocolCase {
+  const char* protocol;
+  std::vector<std::string> extra_args;
+  std::string request;
+  std::string reply;
+};
+
+TEST(KxtsimSerialProcess, EachProtocolAnswersOnThePseudoTerminal) {
+  const ProtocolCase cases[] = {
+      {"gateway", {}, "A 1\rR 8188 1\r", "\r39312\r"},
+      {"ascii", {}, ":01031FFB0001E1\r\n", ":0103029990D1\r\n"},
+      {"rtu",
+       {},
+       std::string("\x01\x03\x1F\xFB\x00\x01\xF2\x2F", 8),
+       std::string("\x01\x03\x02\x99\x90\xD2\x78", 7)},
+      {"symax",
+       {"--crc"},
+       std::string("\x10\x01\x11\x30\x31\x10\x02\x02\x09\x00\xC6\x10\x10\x10\x10\xFF\xFF"
+                   "\x10\x03\x32\xED",
+                   21),
+       std::string("\x10\x11\x10\x01\x11\x30\x31\x10\x02\x80\x09\x00\xC6\x10\x03\x47\x43", 17)},
+  };
+  for (const ProtocolCase& c : cases) {
+    std::vector<std::string> args = {"--serial", c.protocol, "--baud", "57600"};
+    args.insert(args.end(), c.extra_args.begin(), c.extra_args.end());
+    auto sim = testsupport::SimProcess::Start(args);
+    ASSERT_TRUE(sim) << c.protocol;
+    auto line = OpenLine(sim->device_path(), 57600);
+    ASSERT_TRUE(line);
+    Send(*line, Bytes(c.request.begin(), c.request.end()));
+    Bytes reply = Receive(*line, c.reply.size());
+    EXPECT_EQ(std::string(reply.begin(), reply.end()), c.reply) << c.protocol;
+  }
 }
 
 }  // namespace
