@@ -95,6 +95,9 @@ void Terminal::Close() {
 }
 
 void Terminal::Write(const char* data, std::size_t size) {
+  // Output while the terminal is given back would land on the shell's
+  // screen; the repaint on taking it again shows it instead.
+  if (!TerminalTaken()) return;
   while (IsOpen() && size > 0) {
     ssize_t written = write(fd_, data, size);
     if (written < 0) {

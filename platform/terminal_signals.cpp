@@ -51,13 +51,16 @@ void GiveBack() {
   tcsetattr(g_tty, TCSAFLUSH, &g_saved);
 }
 
-void TakeAgain() {
-  if (!g_armed || g_taken) return;
-  // A program continued in the background must not grab the terminal.
-  if (tcgetpgrp(g_tty) != getpgrp()) return;
+// True when the terminal was taken back now; the screen must be redrawn.
+bool TakeAgain() {
+  if (!g_armed || g_taken) return false;
+  // A program continued in the background must not grab the terminal: it
+  // waits until it is brought to the foreground (and continued again).
+  if (tcgetpgrp(g_tty) != getpgrp()) return false;
   tcsetattr(g_tty, TCSAFLUSH, &g_raw);
   WriteAll(g_enter, g_enter_size);
   g_taken = 1;
+  return true;
 }
 
 void RaiseNotice() {
@@ -102,15 +105,13 @@ void OnStop(int) {
   raise(SIGTSTP);  // the process stops here until SIGCONT
   sigprocmask(SIG_SETMASK, &previous_mask, nullptr);
   InstallStopHandler();
-  TakeAgain();
-  RaiseNotice();
+  if (TakeAgain()) RaiseNotice();
   errno = saved_errno;
 }
 
 void OnContinue(int) {
   int saved_errno = errno;
-  TakeAgain();
-  RaiseNotice();
+  if (TakeAgain()) RaiseNotice();
   errno = saved_errno;
 }
 
@@ -197,6 +198,8 @@ void DisarmTerminalSignals() {
   }
   g_wake = -1;
 }
+
+bool TerminalTaken() { return g_taken != 0; }
 
 bool TakeTerminalNotice() {
   if (!g_notice) return false;

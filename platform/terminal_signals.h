@@ -17,6 +17,8 @@ void ArmTerminalSignals(int tty_fd, const termios& saved, const termios& raw,
 // Gives the terminal back (if it is taken) and removes the handlers.
 void DisarmTerminalSignals();
 bool TakeTerminalNotice();
+// Raw mode and our screen are in force (not while stopped or in the background).
+bool TerminalTaken();
 // Gives the terminal back as a stop signal does, stops, and takes it back.
 void SuspendTerminal();
 // The terminal is gone: give it back as far as possible and end as SIGHUP does.

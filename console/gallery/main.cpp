@@ -1,8 +1,11 @@
 // kxtgallery: the console toolkit's pieces on one screen, for a person to
 // look at and for the end-to-end tests. A menu bar with pull-downs, a form,
 // an error box and a question.
+#include <cstdint>
 #include <cstdio>
 
+#include "console/field_types.h"
+#include "console/fields.h"
 #include "console/menus.h"
 #include "console/screen.h"
 #include "console/windows.h"
@@ -36,6 +39,47 @@ void ShowColours() {
   CloseWindow(&window);
 }
 
+// Values of the form, kept between visits.
+char g_station[21] = "Pump station 4";
+std::uint16_t g_baud_rate = 1;
+std::uint16_t g_register = 40001;
+std::int32_t g_set_point = 1250;  // hundredths
+std::uint32_t g_service_date = MakeTime(0, 0, 0, 10, 12, 95);
+std::uint16_t g_channels[9] = {3, 1, 2, 4};
+const char* const kBaudRates[] = {"9600", "19200", "38400", "57600", "115200", nullptr};
+
+void EditForm() {
+  const LabelDef labels[] = {
+      {7, 12, "Station name", kNormal},
+      {8, 12, "Baud rate", kNormal},
+      {9, 12, "Register", kNormal},
+      {10, 12, "Set point", kNormal},
+      {11, 12, "Service date", kNormal},
+      {12, 12, "Channels", kNormal},
+      {14, 12, "Enter/Down: next  Up: back  F10: done  Escape: leave", kBright},
+      {0, 0, nullptr, 0},
+  };
+  const FieldDef fields[] = {
+      {7, 30, 20, kFieldText, g_station, nullptr, 0},
+      {8, 30, 6, kFieldChoice, &g_baud_rate, kBaudRates, 0},
+      {9, 30, 5, kFieldUnsigned16, &g_register, nullptr, 0},
+      {10, 30, 9, kFieldSignedHundredths, &g_set_point, nullptr, 0},
+      {11, 30, 8, kFieldDate, &g_service_date, nullptr, 0},
+      {12, 30, 20, kFieldNumberList, g_channels, nullptr, 0},
+  };
+  constexpr int kLast = sizeof fields / sizeof fields[0] - 1;
+  const char exit_keys[] = {static_cast<char>(kKeyF10), static_cast<char>(kKeyEscape), '\0'};
+  Window* window = OpenBox(5, 10, 15, 70, "Form");
+  DrawLabels(labels);
+  ShowFields(fields, 0, kLast, 0);
+  int key = EditFields(fields, 0, kLast, 0, exit_keys, 0);
+  CloseWindow(&window);
+  char set_point[16];
+  FormatField(set_point, &g_set_point, kFieldSignedHundredths, 9, sizeof set_point);
+  PrintAt("Form left with key %d: %s, %s baud, register %u, set point %s", 6, 1, 80, ' ', kCentre,
+          key, g_station, kBaudRates[g_baud_rate % 5], g_register, set_point);
+}
+
 }  // namespace
 
 int main() {
@@ -54,6 +98,9 @@ int main() {
     }
     PrintAt("Last choice: %d", 5, 1, 80, ' ', kNormal | kCentre, code);
     switch (code) {
+      case 201:
+        EditForm();
+        break;
       case 202:
         ShowError("Something went wrong in the gallery");
         break;
