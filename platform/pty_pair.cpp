@@ -14,6 +14,7 @@ PtyPair::PtyPair() {
   termios raw{};
   cfmakeraw(&raw);
   raw.c_cflag |= CLOCAL | CREAD;
+  cfsetspeed(&raw, B9600);
   char name[128] = {};
   if (openpty(&master_, &slave_, name, &raw, nullptr) != 0) {
     master_ = slave_ = -1;

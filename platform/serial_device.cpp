@@ -169,7 +169,9 @@ int SerialDevice::Configure(const LineSettings& wanted, LineSettings* actual) {
   // own checks reject the frame.
   settings.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | ISTRIP);
   if (wanted.xon_xoff) settings.c_iflag |= IXON | IXOFF;
-  settings.c_cc[VMIN] = 0;
+  // One byte and no timer: with the descriptor non-blocking an empty read
+  // then says EAGAIN, and a read of 0 bytes means the line hung up.
+  settings.c_cc[VMIN] = 1;
   settings.c_cc[VTIME] = 0;
   const StandardRate* rate = FindStandardRate(wanted.baud);
   if (rate) {

@@ -225,6 +225,34 @@ TEST_F(SerialLinkTest, SetPortModeChangesPaceAndReadInterval) {
   EXPECT_GE(*record_.ran_dry_at - start, std::chrono::microseconds(10 * 11 * 1000000 / 1200));
 }
 
+TEST_F(SerialLinkTest, SetPortModeAppliesParityDataAndStopBits) {
+  ASSERT_NE(Open(), nullptr);
+  using platform::Parity;
+  struct Case {
+    int parity_code;
+    int stop_bits;
+    int data_bits;
+    Parity parity;  // expected
+    int stop;       // expected
+  };
+  // An unknown parity code keeps the parity of the case before it.
+  const Case cases[] = {{0, 2, 8, Parity::None, 2},  {1, 1, 7, Parity::Even, 1},
+                        {2, 0, 8, Parity::Odd, 1},   {3, 3, 8, Parity::Space, 1},
+                        {4, 2, 7, Parity::Mark, 2},  {9, 1, 8, Parity::Mark, 1},
+                        {-1, 2, 8, Parity::Mark, 2}, {1, 1, 8, Parity::Even, 1}};
+  for (const Case& c : cases) {
+    ASSERT_EQ(SetPortMode(link_, 4800, c.parity_code, c.stop_bits, 500, c.data_bits), 1);
+    platform::LineSettings line = link_->worker->line();
+    EXPECT_EQ(line.baud, 4800u);
+    EXPECT_EQ(line.parity, c.parity) << c.parity_code;
+    EXPECT_EQ(line.stop_bits, c.stop) << c.stop_bits;
+    EXPECT_EQ(line.data_bits, c.data_bits);
+  }
+  // 9600 baud gives the same read interval as the open.
+  ASSERT_EQ(SetPortMode8(link_, 9600, 1, 1, 500), 1);
+  EXPECT_EQ(link_->worker->read_interval_ms(), 20u);
+}
+
 double ProcessCpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
