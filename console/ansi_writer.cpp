@@ -8,6 +8,9 @@
 namespace console {
 namespace {
 
+// Blank stretches at least this long are erased rather than written.
+constexpr int kShortestErase = 8;
+
 // Console colour numbers (bit 0 blue, bit 1 green, bit 2 red, bit 3 bright)
 // to ANSI colour numbers (bit 0 red, bit 1 green, bit 2 blue).
 int AnsiColour(int console_colour) {
@@ -111,7 +114,18 @@ void AnsiWriter::Fill(int row, int column, unsigned char character, int count,
   while (count > 0 && cell < kConsoleCells) {
     int in_row = kConsoleWidth - cell % kConsoleWidth;
     int here = count < in_row ? count : in_row;
-    Cells(cell / kConsoleWidth, cell % kConsoleWidth, line, here, attribute);
+    if (character == ' ' && here >= kShortestErase) {
+      // Erasing characters fills them with the background colour in force,
+      // in a few bytes instead of one per cell; the cursor stays where it is.
+      HideCursor();
+      MoveTo(cell / kConsoleWidth, cell % kConsoleWidth);
+      SetAttribute(attribute);
+      char sequence[16];
+      std::snprintf(sequence, sizeof sequence, "\x1b[%dX", here);
+      output_ += sequence;
+    } else {
+      Cells(cell / kConsoleWidth, cell % kConsoleWidth, line, here, attribute);
+    }
     cell += here;
     count -= here;
   }

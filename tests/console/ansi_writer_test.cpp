@@ -26,7 +26,7 @@ class VtModel {
     while (i < bytes.size()) {
       unsigned char byte = bytes[i];
       if (byte == 0x1b) {
-        size_t end = bytes.find_first_of("HGmlh", i + 2);
+        size_t end = bytes.find_first_of("HGmlhX", i + 2);
         ASSERT_NE(end, std::string::npos);
         std::string body = bytes.substr(i + 2, end - i - 2);
         char final_byte = bytes[end];
@@ -37,6 +37,11 @@ class VtModel {
         } else if (final_byte == 'G') {
           ++moves;
           column = std::stoi(body) - 1;
+        } else if (final_byte == 'X') {
+          ++erases;
+          for (int n = std::stoi(body), c = column; n > 0 && c < 80; --n, ++c) {
+            cells[row][c] = Cell{" ", colours};
+          }
         } else if (final_byte == 'm') {
           ++colour_changes;
           colours = bytes.substr(i, end - i + 1);
@@ -68,6 +73,7 @@ class VtModel {
   int colour_changes = 0;
   int glyphs = 0;
   int bells = 0;
+  int erases = 0;
   bool cursor_visible = true;
 };
 
@@ -93,6 +99,18 @@ TEST(AnsiWriter, TerminalShowsWhatWasWritten) {
   EXPECT_EQ(terminal.cells[5][79].colours, "\x1b[0;93;47m");  // yellow on light grey
   EXPECT_EQ(terminal.cells[6][0].glyph, " ");                 // nothing wrapped
   EXPECT_FALSE(terminal.cursor_visible);
+  // The blank screen came as one erase per row, in white on blue.
+  EXPECT_EQ(terminal.erases, 25);
+  EXPECT_EQ(terminal.cells[20][40].colours, "\x1b[0;37;44m");
+}
+
+TEST(AnsiWriter, ShortBlankStretchesAreWrittenLongOnesErased) {
+  AnsiWriter writer;
+  writer.Fill(3, 70, ' ', 7, 0x17);
+  EXPECT_EQ(writer.Output(), "\x1b[?25l\x1b[4;71H\x1b[0;37;44m       ");
+  writer.Output().clear();
+  writer.Fill(3, 70, ' ', 12, 0x17);  // 10 on this row, 2 on the next
+  EXPECT_EQ(writer.Output(), "\x1b[71G\x1b[10X\x1b[5;1H  ");
 }
 
 TEST(AnsiWriter, CursorMovesOnlyToCellsThatAreNotAdjacent) {
