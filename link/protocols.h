@@ -12,7 +12,7 @@ namespace linklib {
 // Each transport file also holds its open operation (OpenSymax in
 // link/symax.cpp, OpenModbusTCP in link/modbus_tcp.cpp, ...).
 
-// Request steps shared by the serial protocols (link/register_operations.cpp).
+// Request steps shared by the serial protocols (link/request_frames.cpp).
 // Takes a buffer from the frame pool for a request. When the pool is empty the
 // message becomes "Buffer shortage, try again", every frame of the handle's
 // rx_queue and tx_queue goes back to the pool, and the result is null.
