@@ -132,45 +132,4 @@ void TcpConnection::Abort() {
   fd_ = -1;
 }
 
-TcpListener::~TcpListener() { Close(); }
-
-bool TcpListener::Listen(uint16_t port) {
-  Close();
-  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-  if (fd_ < 0) return false;
-  int on = 1;
-  setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-      listen(fd_, 8) != 0 || getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-    Close();
-    return false;
-  }
-  port_ = ntohs(address.sin_port);
-  return true;
-}
-
-std::unique_ptr<TcpConnection> TcpListener::Accept(int timeout_ms) {
-  if (fd_ < 0) return nullptr;
-  pollfd entry{fd_, POLLIN, 0};
-  if (poll(&entry, 1, timeout_ms) <= 0) return nullptr;
-  int client = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (client < 0) return nullptr;
-  int on = 1;
-  setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  auto connection = std::make_unique<TcpConnection>();
-  connection->fd_ = client;
-  return connection;
-}
-
-void TcpListener::Close() {
-  if (fd_ < 0) return;
-  close(fd_);
-  fd_ = -1;
-}
-
 }  // namespace platform

@@ -22,6 +22,8 @@ class TcpConnection {
   };
 
   TcpConnection() = default;
+  // Takes over a connected socket (a test server's accepted connection).
+  explicit TcpConnection(int connected_fd) : fd_(connected_fd) {}
   ~TcpConnection();
   TcpConnection(const TcpConnection&) = delete;
   TcpConnection& operator=(const TcpConnection&) = delete;
@@ -55,30 +57,8 @@ class TcpConnection {
   int error_number() const { return error_number_; }
 
  private:
-  friend class TcpListener;
   int fd_ = -1;
   int error_number_ = 0;
-};
-
-// A listening socket on the loopback interface (test servers).
-class TcpListener {
- public:
-  TcpListener() = default;
-  ~TcpListener();
-  TcpListener(const TcpListener&) = delete;
-  TcpListener& operator=(const TcpListener&) = delete;
-
-  // Listens on 127.0.0.1:port; port 0 picks a free one. The address may be
-  // taken again at once after a close (a server restart).
-  bool Listen(uint16_t port);
-  uint16_t port() const { return port_; }
-  // Waits up to `timeout_ms` for a client; the connection is non-blocking.
-  std::unique_ptr<TcpConnection> Accept(int timeout_ms);
-  void Close();
-
- private:
-  int fd_ = -1;
-  uint16_t port_ = 0;
 };
 
 }  // namespace platform

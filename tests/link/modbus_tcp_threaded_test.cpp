@@ -16,6 +16,8 @@
 
 #include "link/link.h"
 #include "link/link_handle.h"
+#include "platform/descriptor_poll.h"
+#include "platform/sim_tcp_listener.h"
 #include "platform/tcp_socket.h"
 
 namespace linklib {
@@ -85,15 +87,15 @@ uint32_t CountPolls(uint32_t) {
 class FakePeer {
  public:
   explicit FakePeer(uint16_t port = 0) {
-    listening_ = listener_.Listen(port);
+    listener_ = platform::TcpListener::Listen(port, nullptr);
     thread_ = std::thread([this] { Run(); });
   }
   ~FakePeer() {
     stop_ = true;
     thread_.join();
   }
-  bool listening() const { return listening_; }
-  uint16_t port() const { return listener_.port(); }
+  bool listening() const { return listener_ != nullptr; }
+  uint16_t port() const { return listener_ ? listener_->port() : 0; }
 
   void Queue(Answer answer) {
     std::lock_guard<std::mutex> guard(lock_);
@@ -109,11 +111,13 @@ class FakePeer {
 
  private:
   void Run() {
-    while (!stop_) {
-      std::unique_ptr<TcpConnection> connection = listener_.Accept(20);
-      if (!connection) continue;
+    while (listener_ && !stop_) {
+      if (!platform::WaitReadable(listener_->fd(), 20)) continue;
+      int fd = listener_->Accept();
+      if (fd < 0) continue;
+      TcpConnection connection(fd);
       ++connections_;
-      Serve(*connection);
+      Serve(connection);
     }
   }
 
@@ -166,8 +170,7 @@ class FakePeer {
     return ReadExactly(connection, request->data() + 6, length);
   }
 
-  platform::TcpListener listener_;
-  bool listening_ = false;
+  std::unique_ptr<platform::TcpListener> listener_;
   std::atomic<bool> stop_{false};
   std::atomic<int> connections_{0};
   std::atomic<PollGate*> gate_{nullptr};
@@ -284,9 +287,9 @@ TEST(ModbusTcpOpen, UnitIsTheLowByteAndNamesResolve) {
 TEST(ModbusTcpOpen, FailuresGiveNoHandle) {
   uint16_t free_port;
   {
-    platform::TcpListener listener;
-    ASSERT_TRUE(listener.Listen(0));
-    free_port = listener.port();
+    auto listener = platform::TcpListener::Listen(0, nullptr);
+    ASSERT_NE(listener, nullptr);
+    free_port = listener->port();
   }
   EXPECT_EQ(OpenModbusTCP("127.0.0.1", free_port, 1), nullptr);  // nobody listens
   EXPECT_EQ(OpenModbusTCP("", 502, 1), nullptr);                 // no such host
