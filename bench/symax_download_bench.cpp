@@ -127,7 +127,9 @@ Figures RunDownload(const std::string& kxtsim, uint32_t baud,
     Put(request, static_cast<uint16_t>(2 * (first - 1)));
     for (int i = 0; i < words; ++i) Put(request, program[at + i]);
     Put(request, 0xFFFF);
-    const std::vector<uint8_t> reply = {0x80, transnum};
+    // kxtsim answers a write with 0x80, the transaction and the byte address.
+    std::vector<uint8_t> reply = {0x80, transnum};
+    Put(reply, static_cast<uint16_t>(2 * (first - 1)));
     figures.characters += FrameBytes(request) + 2 + FrameBytes(reply) + 2;
     ++transnum;
   }
