@@ -1,6 +1,7 @@
 // The program style, the adapter-card opens that no transport backs, the
 // option setters, LinkMessage and CloseLink.
 #include <atomic>
+#include <mutex>
 
 #include "link/protocols.h"
 #include "link/serial_port.h"
@@ -22,10 +23,14 @@ int SetSylinkSpeed(LinkHandle*, uint32_t, uint32_t) { return 0; }
 
 int SetLinkOptions(LinkHandle* handle, int crc, int priority) {
   if (!IsValidHandle(handle)) return 0;
-  if (crc)
-    handle->link_flags |= kFlagCrc;
-  else
-    handle->link_flags &= static_cast<uint16_t>(~kFlagCrc);
+  {
+    // The worker changes other bits of link_flags under this lock.
+    std::lock_guard<std::recursive_mutex> guard(handle->pump_lock);
+    if (crc)
+      handle->link_flags |= kFlagCrc;
+    else
+      handle->link_flags &= static_cast<uint16_t>(~kFlagCrc);
+  }
   handle->priority = priority ? 1 : 0;
   return 1;
 }
