@@ -165,10 +165,6 @@ void SetInterruptHandler(std::function<void()> handler) {
   Screen().interrupt_handler = std::move(handler);
 }
 
-}  // namespace console
-
-namespace console {
-
 int ReadKeyWithin(int timeout_ms) {
   ScreenState& s = Screen();
   if (!s.open) return kNoKey;
@@ -181,8 +177,9 @@ int ReadKeyWithin(int timeout_ms) {
     std::int64_t left = deadline - now;
     if (left <= 0) return kNoKey;
     // A started escape sequence is settled by its own timer, which may come first.
-    if (s.decoder.Waiting())
+    if (s.decoder.Waiting()) {
       left = std::max<std::int64_t>(1, std::min(left, s.decoder.Deadline() - now));
+    }
     int count = s.backend->ReadInput(bytes, sizeof bytes, static_cast<int>(left));
     now = s.backend->NowMilliseconds();
     for (int i = 0; i < count; ++i) s.decoder.Feed(bytes[i], now);

@@ -150,6 +150,19 @@ TEST_F(KeyReading, WaitingAndNotWaiting) {
   EXPECT_EQ(GetKey(), 'z');  // waits as long as it takes
 }
 
+TEST_F(KeyReading, BoundedWaitForALiveScreen) {
+  std::int64_t start = terminal.NowMilliseconds();
+  EXPECT_EQ(ReadKeyWithin(50), 0);
+  EXPECT_GE(terminal.NowMilliseconds() - start, 50);
+  terminal.Gap(20);
+  terminal.TypeKeys({kKeyDown});
+  start = terminal.NowMilliseconds();
+  EXPECT_EQ(ReadKeyWithin(100), kKeyDown);  // answered when it comes, not at the end
+  EXPECT_LT(terminal.NowMilliseconds() - start, 100);
+  terminal.TypeKeys({kKeyEscape});
+  EXPECT_EQ(ReadKeyWithin(100), kKeyEscape);  // a lone Escape within the wait
+}
+
 TEST_F(KeyReading, EscapeAloneAndSplitSequences) {
   terminal.Type("\x1b");
   terminal.Gap(10);

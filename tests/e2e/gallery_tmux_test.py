@@ -205,6 +205,34 @@ class GalleryInTmux(unittest.TestCase):
         self.assert_terminal_as_before(0)
 
 
+class SmallTerminal(unittest.TestCase):
+    def test_terminal_smaller_than_80_by_25_is_refused(self):
+        import fcntl
+        import pty
+        import struct
+        import termios
+        if not os.path.exists(GALLERY):
+            self.skipTest("kxtgallery not built")
+        pid, master = pty.fork()
+        if pid == 0:
+            fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 20, 60, 0, 0))
+            os.execv(GALLERY, [GALLERY])
+        output = b""
+        while True:
+            try:
+                chunk = os.read(master, 4096)
+            except OSError:  # EIO: the child has ended
+                break
+            if not chunk:
+                break
+            output += chunk
+        _, status = os.waitpid(pid, 0)
+        os.close(master)
+        self.assertEqual(os.waitstatus_to_exitcode(status), 1)
+        self.assertIn(b"60 columns and 20 rows", output)
+        self.assertNotIn(b"\x1b[?1049h", output)  # the terminal was left alone
+
+
 if __name__ == "__main__":
     with tempfile.TemporaryDirectory(prefix="kxtgallery-test-") as directory:
         os.chdir(directory)  # where the shell keeps the saved terminal modes
