@@ -10,18 +10,20 @@
 namespace console {
 
 enum FieldType : int16_t {
-  kFieldChoice = 0,              // an index into a list of texts (fields.h)
-  kFieldText = 1,                // char[width + 1]
-  kFieldUnsigned16 = 2,          // uint16_t
-  kFieldUnsigned32 = 3,          // uint32_t, read with a signed conversion
-  kFieldUnsignedLong = 4,        // uint32_t, read with an unsigned conversion
-  kFieldSigned16 = 5,            // int16_t
-  kFieldSigned32 = 6,            // int32_t
-  kFieldSignedLong = 7,          // int32_t
-  kFieldHundredths = 8,          // uint32_t, 2 decimals
-  kFieldSignedHundredths = 9,    // int32_t, 2 decimals
-  kFieldTelephone = 10,          // char[11], 7 or 10 digits
-  kFieldDate = 11,               // uint32_t seconds since 1 January 1970
+  kFieldChoice = 0,            // an index into a list of texts (fields.h)
+  kFieldText = 1,              // char[width + 1]
+  kFieldUnsigned16 = 2,        // uint16_t
+  kFieldUnsigned32 = 3,        // uint32_t, read with a signed conversion
+  kFieldUnsignedLong = 4,      // uint32_t, read with an unsigned conversion
+  kFieldSigned16 = 5,          // int16_t
+  kFieldSigned32 = 6,          // int32_t
+  kFieldSignedLong = 7,        // int32_t
+  kFieldHundredths = 8,        // uint32_t, 2 decimals
+  kFieldSignedHundredths = 9,  // int32_t, 2 decimals
+  kFieldTelephone = 10,        // char[11], 7 or 10 digits
+  // uint32_t seconds since 1 January 1970, read and shown without any time
+  // zone (MakeTime, DateFromTime), so a typed date shows as it was typed.
+  kFieldDate = 11,
   kFieldZipCode = 12,            // uint32_t, 5 or 9 digits
   kFieldStateCode = 13,          // uint16_t index 1..51 into the state table
   kFieldTenths = 14,             // uint32_t, 1 decimal
@@ -30,7 +32,7 @@ enum FieldType : int16_t {
   kFieldTenThousandths = 17,     // uint32_t, 4 decimals
   kFieldSignedTenths = 18,       // int32_t, 1 decimal
   kFieldSignedThousandths = 19,  // int32_t, 3 decimals
-  kFieldThousandths = 20,        // uint32_t, 3 decimals
+  kFieldThousandths = 20,        // uint32_t, 3 decimals, shown like the other fixed points
   kFieldTimeOfDay = 21,          // uint32_t seconds
   kFieldPhoneNumber = 22,        // uint32_t, 7 digits
   kFieldNone23 = 23,             // no value; not editable

@@ -58,6 +58,7 @@ void ShowFinalValue(const FieldDef* field, uint32_t flags) {
 }  // namespace
 
 int AcceptField(const FieldDef* field, const char* exit_keys, uint32_t flags) {
+  if (field == nullptr) return kKeyEscape;
   flags |= field->flags;
   if (field->type == kFieldChoice) {
     return SelectChoice(field->row, field->column, field->extra.choices,
@@ -170,12 +171,13 @@ int CheckFields(const FieldDef* fields, int first, int last) {
 }
 
 void DrawLabels(const LabelDef* labels) {
-  for (const LabelDef* label = labels; label->text != nullptr; ++label) {
+  for (const LabelDef* label = labels; label != nullptr && label->text != nullptr; ++label) {
     PutText(label->text, label->row, label->column, 0, ' ', static_cast<int>(label->flags));
   }
 }
 
 void DrawForm(const LabelDef* labels) {
+  if (labels == nullptr) return;
   ClearToEos(labels[0].row, 1);
   DrawLabels(labels);
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace console {
@@ -276,6 +278,23 @@ TEST(FieldTypes, NotEditableCodesHaveNoCharacterSet) {
     if (type == 23 || type == 24 || type == 26 || type == 27) continue;
     EXPECT_NE(FieldCharSpec(type), nullptr) << type;
   }
+}
+
+// West of UTC a local-time display would show a typed date as the day before.
+TEST(FieldTypes, TypedDateShowsAsTypedInEveryTimeZone) {
+  const char* zones[] = {"EST5EDT", "PST8PDT", "JST-9", "UTC0"};
+  for (const char* zone : zones) {
+    setenv("TZ", zone, 1);
+    tzset();
+    uint32_t date = 0;
+    char typed[] = "07/04/89";
+    ASSERT_EQ(ParseField(&date, typed, kFieldDate, 8), 1);
+    char shown[kFieldTextSize];
+    FormatField(shown, &date, kFieldDate, 8, sizeof shown);
+    EXPECT_STREQ(shown, "07/04/89") << zone;
+  }
+  unsetenv("TZ");
+  tzset();
 }
 
 TEST(MakeTime, CountsDaysWithoutTimeZone) {
