@@ -6,7 +6,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace platform {
 
@@ -54,19 +56,19 @@ size_t PtyPair::ReadMaster(void* buffer, size_t size, std::chrono::milliseconds 
   auto deadline = std::chrono::steady_clock::now() + timeout;
   while (got < size && master_ >= 0) {
     ssize_t n = read(master_, bytes + got, size - got);
+    int error = n < 0 ? errno : 0;
     if (n > 0) {
       got += static_cast<size_t>(n);
       continue;
     }
-    if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) break;
+    if (error != 0 && error != EAGAIN && error != EINTR && error != EIO) break;
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
+    // EIO means no slave is open at the moment: look again a little later.
+    int wait_ms = static_cast<int>(std::min<int64_t>(left.count(), error == EIO ? 5 : INT32_MAX));
     pollfd descriptor{master_, POLLIN, 0};
-    // EIO means no slave is open yet: look again a little later.
-    int wait_ms = n < 0 && errno == EIO ? 5 : static_cast<int>(left.count());
-    poll(&descriptor, 1,
-         wait_ms < static_cast<int>(left.count()) ? wait_ms : static_cast<int>(left.count()));
+    poll(&descriptor, 1, wait_ms);
   }
   return got;
 }
