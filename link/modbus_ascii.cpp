@@ -93,7 +93,16 @@ uint16_t ModbusAsciiNextByte(LinkHandle* h) {
 }
 
 void ModbusAsciiReceiveByte(LinkHandle* h, uint8_t character) {
-  if (h->reply_expected.load() == 0) return;
+  if (h->reply_expected.load() == 0) {
+    // Nobody waits any more: a frame begun for a request that gave up must
+    // not run on into the next reply.
+    if (h->rx_state == kAsciiRxCollecting) {
+      ReturnToPool(h->rx_frame);
+      h->rx_frame = nullptr;
+      h->rx_state = kModbusRxIdle;
+    }
+    return;
+  }
   if (h->rx_state != kAsciiRxCollecting) {
     if (character != ':') return;  // the LF after CR lands here too
     FrameBuffer* frame = TakePoolFrame();

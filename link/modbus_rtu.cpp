@@ -48,7 +48,16 @@ uint16_t ModbusRtuNextByte(LinkHandle* h) {
 }
 
 void ModbusRtuReceiveByte(LinkHandle* h, uint8_t byte) {
-  if (h->reply_expected.load() == 0) return;
+  if (h->reply_expected.load() == 0) {
+    // Nobody waits any more: a frame begun for a request that gave up is
+    // dropped, and so is the rest of it.
+    if (h->rx_state == kRtuRxCollecting) {
+      ReturnToPool(h->rx_frame);
+      h->rx_frame = nullptr;
+      h->rx_state = kRtuRxDiscarding;
+    }
+    return;
+  }
   switch (h->rx_state) {
     case kModbusRxIdle: {
       FrameBuffer* frame = TakePoolFrame();

@@ -377,6 +377,29 @@ TEST(ModbusReceive, BytesWhileNoRequestWaitsAreIgnored) {
   }
 }
 
+// A reply cut off by the end of its request's wait leaves nothing behind
+// that could spoil the next reply.
+TEST(ModbusReceive, FrameAbandonedWhenTheWaitEndsIsDropped) {
+  for (uint8_t mode : {kRtu, kAscii}) {
+    SCOPED_TRACE(mode == kRtu ? "RTU" : "ASCII");
+    ScriptedLine line(mode, 1);
+    Bytes late = OnWire(mode, Hex("01 03 02 12 34"));
+    Bytes head(late.begin(), late.begin() + 4);
+    Bytes tail(late.begin() + 4, late.end());
+    line.h->reply_expected.store(1);
+    for (uint8_t b : head) line.h->rx_handler(line.h, b);
+    line.h->reply_expected.store(0);
+    for (uint8_t b : tail) line.h->rx_handler(line.h, b);
+    if (mode == kRtu) ModbusRtuEndFrame(line.h);
+    EXPECT_EQ(line.h->rx_state, kModbusRxIdle);
+
+    line.Reply(OnWire(mode, Hex("01 03 02 56 78")));
+    uint16_t words[1];
+    EXPECT_EQ(ModbusSerialReadRegisters(line.h, 1, 1, words), 1) << line.h->message;
+    EXPECT_EQ(words[0], 0x5678);
+  }
+}
+
 TEST(ModbusExchange, StaleRepliesAreDrainedBeforeTheRequest) {
   ScriptedLine line(kRtu, 1);
   line.h->reply_expected.store(1);
