@@ -92,6 +92,9 @@ void SerialWorker::Run() {
   ReadState read;
   while (!stop_.load()) {
     if (!write.active) TakeStagedBytes(write);
+    // Hand new bytes over at once; the wait below is for a full driver buffer.
+    if (write.active && !write.failed && write.handed < write.size)
+      WriteToPort(write, Clock::now());
 
     Clock::time_point now = Clock::now();
     std::optional<Clock::time_point> deadline;
