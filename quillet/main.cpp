@@ -2,8 +2,10 @@
 // editable page of registers until Escape.
 #include <cstdio>
 
+#include "console/screen.h"
 #include "quillet/command_line.h"
 #include "quillet/link_opening.h"
+#include "quillet/register_screen.h"
 
 int main(int argc, char** argv) {
   using namespace quillet;
@@ -12,6 +14,5 @@ int main(int argc, char** argv) {
   PrintBanner(stdout);
   if (ParseCommandLine(argc, argv, stdin, stdout, options) == Outcome::Exit) return 1;
   if (OpenLinkFromOptions(options, stdout) == Outcome::Exit) return 1;
-  linklib::CloseLink(options.link);
-  return 0;
+  return RunEditorSession(options);
 }
