@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quillet/link_opening.h"
+#include "tests/support/sim_process.h"
 
 namespace quillet {
 namespace {
@@ -138,6 +139,26 @@ TEST(QuilletCommandLine, AddressPromptAndLongTextsAreCut) {
 
   RunResult long_answer = RunQuillet({}, (long_text + "\n").c_str());
   EXPECT_NE(long_answer.printed.find("\"" + std::string(83, 'Q') + "\""), std::string::npos);
+}
+
+// The start register is checked once the link is open, against the highest
+// register of its kind (65535 for Modbus TCP).
+TEST(QuilletCommandLine, StartRegisterIsCheckedAfterTheOpen) {
+  auto sim = testsupport::SimProcess::Start({"--tcp", "0"});
+  ASSERT_TRUE(sim);
+  std::string address = "127.0.0.1:" + std::to_string(sim->tcp_port());
+  struct Case {
+    const char* start;
+    bool accepted;
+  } cases[] = {
+      {"-R0", false}, {"-R1", true}, {"-R8193", true}, {"-R65535", true}, {"-R65536", false}};
+  for (const Case& c : cases) {
+    RunResult run = RunQuillet({address.c_str(), c.start});
+    EXPECT_EQ(run.outcome == Outcome::Continue, c.accepted) << c.start << run.printed;
+    if (!c.accepted)
+      EXPECT_NE(run.printed.find("Illegal start register " + std::string(c.start + 2) + "\n"),
+                std::string::npos);
+  }
 }
 
 TEST(QuilletCommandLine, LeadingDigitConversions) {
