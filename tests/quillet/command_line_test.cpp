@@ -155,9 +155,10 @@ TEST(QuilletCommandLine, StartRegisterIsCheckedAfterTheOpen) {
   for (const Case& c : cases) {
     RunResult run = RunQuillet({address.c_str(), c.start});
     EXPECT_EQ(run.outcome == Outcome::Continue, c.accepted) << c.start << run.printed;
-    if (!c.accepted)
+    if (!c.accepted) {
       EXPECT_NE(run.printed.find("Illegal start register " + std::string(c.start + 2) + "\n"),
                 std::string::npos);
+    }
   }
 }
 
