@@ -95,12 +95,15 @@ void ReportSocketFailure(LinkHandle* h, const char* prefix) {
 }
 
 // Bytes left over from an earlier reply (one that came after its request
-// gave up) would be taken for this request's reply.
+// gave up) would be taken for this request's reply. A peer that never stops
+// sending cannot hold the request here: after 1 MiB the request goes anyway.
 void DiscardStaleBytes(LinkHandle* h) {
   uint8_t scratch[256];
   size_t got = 0;
-  while (h->socket->Receive(scratch, sizeof scratch, &got) ==
-         platform::TcpConnection::ReceiveStatus::kData) {
+  for (int reads = 0; reads < 4096; ++reads) {
+    if (h->socket->Receive(scratch, sizeof scratch, &got) !=
+        platform::TcpConnection::ReceiveStatus::kData)
+      return;
   }
 }
 
