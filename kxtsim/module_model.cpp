@@ -126,6 +126,7 @@ uint16_t ModuleModel::ReadOne(uint32_t reg) {
   }
   if (reg == kCtsRegister) return static_cast<uint16_t>((Now() / kCtsPeriodMs) & 0x0F);
   if (reg == kAutoStartRegister) {
+    if (options_.model_word >= 0) return static_cast<uint16_t>(options_.model_word);
     uint16_t marker = options_.no_identification ? 0 : kIdentificationMarker;
     return static_cast<uint16_t>(marker | auto_start_mask_);
   }

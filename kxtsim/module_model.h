@@ -37,6 +37,7 @@ struct ModuleOptions {
   bool no_auto_start = false;       // the Auto Start mask stays 0
   int never_halting_channel = 0;    // 1..4: that channel keeps running
   int module_port = 1;              // reported in 8176
+  int model_word = -1;              // 0..65535: 8188 reads this, as another device's model
 };
 
 // Result of a register access.

@@ -56,6 +56,7 @@ void PrintUsage(FILE* out) {
       "  --name TEXT           module name (default \"KXT4 Simulated\")\n"
       "  --module-port N       module port reported in register 8176 (default 1)\n"
       "  --no-ident            no identification marker in register 8188\n"
+      "  --model N             register 8188 reads N (another device's model number)\n"
       "  --no-flexible-status  status registers stay at 2 x channel\n"
       "  --no-auto-start       the Auto Start mask stays 0\n"
       "  --never-halt C        channel C runs and never halts\n"
@@ -124,6 +125,9 @@ std::optional<SimOptions> ParseOptions(int argc, const char* const* argv, FILE* 
     } else if (arg == "--error-status") {
       ok = ParseCodeEvery(next, 255, options.faults.error_status, options.faults.error_every) &&
            options.faults.error_status != 0;
+    } else if (arg == "--model") {
+      ok = ParseNumber(next, 0, 65535, value);
+      options.module.model_word = static_cast<int>(value);
     } else if (arg == "--drop") {
       ok = ParseNumber(next, 1, 1000000, value);
       options.faults.drop_every = static_cast<int>(value);

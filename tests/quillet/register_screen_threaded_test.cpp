@@ -240,11 +240,17 @@ TEST_F(RegisterScreenTest, ModuleIdentification) {
   EXPECT_EQ(ImageCode(3, 60), kBright);
   CloseScreen();
 
-  StartSim({"--no-ident"});
-  SetModule(8188, 5);  // the Auto Start mask alone, no identification marker
+  StartSim({"--model", "291"});  // 0x0123: another device
   console_.Open();
   ShowModuleIdentification(options_);
-  EXPECT_EQ(ImageRowText(3).substr(59, 20), "Model 5             ");
+  EXPECT_EQ(ImageRowText(3).substr(59, 20), "Model 291           ");
+  CloseScreen();
+
+  StartSim({"--model", "0"});
+  console_.Open();
+  PutText("stale", 3, 60, 20, ' ', kBright);
+  ShowModuleIdentification(options_);
+  EXPECT_EQ(ImageRowText(3).substr(59, 20), std::string(20, ' '));
   CloseScreen();
 }
 
