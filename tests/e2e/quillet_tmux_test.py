@@ -6,6 +6,7 @@ leaving with status 0 and the terminal as it was. kxtsim serves Modbus TCP
 beside its serial side, so the registers are preset and read back over TCP."""
 
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -79,6 +80,10 @@ def shell_line(line):
     keys("Enter")
 
 
+def has_exited(shown):
+    return re.search(r"EXIT=\d", shown) is not None
+
+
 def lines_of(shown):
     rows = shown.split("\n")
     return rows + [""] * (25 - len(rows))
@@ -134,7 +139,8 @@ class QuilletInTmux(unittest.TestCase):
     def setUp(self):
         self.sim = None
         self.client = None
-        shell_line("clear; stty -g > stty.before; echo READY-%s" % self.id().split(".")[-1])
+        # The quotes keep the typed line from matching before the shell has run it.
+        shell_line("clear; stty -g > stty.before; echo \"READY\"-%s" % self.id().split(".")[-1])
         wait_text("READY-")
         self.before = screen()
 
@@ -148,10 +154,10 @@ class QuilletInTmux(unittest.TestCase):
             self.sim.stdout.close()
         # A failed test may leave quillet running: Escape ends it, and the
         # shell line that started it reports its end.
-        if "EXIT=" not in screen():
+        if not has_exited(screen()):
             keys("Escape")
             try:
-                wait_text("EXIT=")
+                wait_for(has_exited, "quillet's end")
             except AssertionError:
                 keys("C-c")
             shell_line("stty sane")
