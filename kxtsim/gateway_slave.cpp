@@ -8,7 +8,9 @@
 namespace kxtsim {
 namespace {
 
-constexpr size_t kMaxLine = 263;
+// The longest command a master sends: a W of 128 five-digit values (about
+// 775 characters), with room to spare. Longer lines are refused.
+constexpr size_t kMaxLine = 1024;
 constexpr size_t kMaxDrops = 8;
 constexpr uint32_t kHighestGatewayRegister = 8192;
 constexpr uint32_t kMaxRegisters = 128;

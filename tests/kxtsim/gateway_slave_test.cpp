@@ -55,8 +55,18 @@ TEST(GatewaySlave, CommandsAndReplies) {
 TEST(GatewaySlave, BitSevenClearedAndOverlongLineRefused) {
   Fixture f;
   EXPECT_EQ(f.Exchange("\xC1 1\r"), "\r") << "0xC1 is 'A' with bit 7 set";
-  EXPECT_EQ(f.Exchange("R 1 1" + std::string(300, ' ') + "\r"), "ERROR 70\r");
+  EXPECT_EQ(f.Exchange("R 1 1" + std::string(1100, ' ') + "\r"), "ERROR 70\r");
   EXPECT_EQ(f.Exchange("R 8176 1\r"), "32769\r") << "the next line is read whole again";
+}
+
+// A full write of 128 five-digit values is far longer than a reply line.
+TEST(GatewaySlave, LongestWriteCommandIsServed) {
+  Fixture f;
+  std::string command = "W 100";
+  for (int i = 0; i < 128; ++i) command += " 65535";
+  EXPECT_EQ(f.Exchange("A 1\r"), "\r");
+  EXPECT_EQ(f.Exchange(command + "\r"), "\r");
+  EXPECT_EQ(f.Exchange("R 227 1\r"), "65535\r");
 }
 
 TEST(GatewaySlave, Faults) {

@@ -18,10 +18,10 @@ namespace linklib {
 namespace {
 
 TEST(GatewayKxtsim, KxtloadDownloadReadsBackEqualToTheFile) {
-  // One-digit words: kxtsim's Gateway takes command lines of at most 263
-  // characters, and the downloader's blocks of large values need more.
+  // Five-digit words among them: a W command of a full block is far longer
+  // than a reply line.
   std::vector<uint16_t> program(700);
-  for (size_t i = 0; i < program.size(); ++i) program[i] = static_cast<uint16_t>((i * 7 + 3) % 10);
+  for (size_t i = 0; i < program.size(); ++i) program[i] = static_cast<uint16_t>(i * 7919 + 40000);
   const std::string file = ::testing::TempDir() + "gateway_download.kxb";
   {
     std::ofstream out(file, std::ios::binary);
@@ -51,8 +51,9 @@ TEST(GatewayKxtsim, KxtloadDownloadReadsBackEqualToTheFile) {
   ASSERT_EQ(ReadRegisters(link, 2050, 1, &length), 1) << LinkMessage(link);
   EXPECT_EQ(length, 2 * program.size());
   std::vector<uint16_t> loaded(program.size());
-  for (size_t at = 0; at < loaded.size(); at += 128) {
-    uint32_t n = static_cast<uint32_t>(std::min<size_t>(128, loaded.size() - at));
+  // A reply line holds 263 characters: 40 five-digit values at a time.
+  for (size_t at = 0; at < loaded.size(); at += 40) {
+    uint32_t n = static_cast<uint32_t>(std::min<size_t>(40, loaded.size() - at));
     ASSERT_EQ(ReadRegisters(link, static_cast<uint32_t>(2051 + at), n, loaded.data() + at),
               static_cast<int>(n))
         << LinkMessage(link);
