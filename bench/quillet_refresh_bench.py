@@ -4,7 +4,9 @@ Modbus TCP: refresh cycles per second (counted from kxtsim's request lines),
 the CPU quillet uses (its /proc/PID/stat times) and the bytes it writes to the
 terminal per refresh, with and without the spinner.
 
-  bench/quillet_refresh_bench.py [BIN_DIR] [SECONDS]
+  bench/quillet_refresh_bench.py [BIN_DIR] [SECONDS] [tcp|symax|rtu]
+
+symax and rtu run the same page over kxtsim's pseudo-terminal at 57600 baud.
 
 Goals: at most 100 cycles per second, a small fraction of one core, nothing
 but the spinner written while the page does not change."""
@@ -24,6 +26,8 @@ import time
 
 BIN_DIR = sys.argv[1] if len(sys.argv) > 1 else os.environ.get("KXT_BIN_DIR", "build/bin")
 SECONDS = float(sys.argv[2]) if len(sys.argv) > 2 else 5.0
+TRANSPORT = sys.argv[3] if len(sys.argv) > 3 else "tcp"
+BAUD = 57600
 FIRST = 1001
 SPINNER = re.compile(rb"\x1b\[1;80H[-\\|/]")
 
@@ -40,8 +44,8 @@ class RequestCounter:
         self.thread.start()
 
     def run(self, process):
-        page = "read holding %d x20" % FIRST
-        status = "read holding %d x20" % (FIRST + 8192)
+        page = "read holding %d x20" % FIRST if TRANSPORT != "symax" else "read %d x20" % FIRST
+        status = page.replace(str(FIRST), str(FIRST + 8192))
         for line in process.stdout:
             with self.lock:
                 self.lines += page in line
@@ -75,14 +79,23 @@ def drain(fd, seconds):
 
 
 def main():
-    sim = subprocess.Popen([os.path.join(BIN_DIR, "kxtsim"), "--tcp", "0", "-v"],
+    serial = [] if TRANSPORT == "tcp" else ["--serial", TRANSPORT, "--baud", str(BAUD)]
+    sim = subprocess.Popen([os.path.join(BIN_DIR, "kxtsim"), "--tcp", "0", "-v", *serial],
                            stdout=subprocess.PIPE, text=True)
-    port = None
+    port = device = None
     for line in sim.stdout:
         if line.startswith("kxtsim: listening on tcp port "):
             port = int(line.split()[-1])
+        if line.startswith("kxtsim: serial device "):
+            device = line.split()[-1]
         if line.strip() == "kxtsim: ready":
             break
+    if TRANSPORT == "tcp":
+        address = ["127.0.0.1:%d" % port, "1"]
+    elif TRANSPORT == "rtu":
+        address = [device, "1", "-B", "-M%d,N,8,1" % BAUD]
+    else:
+        address = [device, "-M%d,N,8,1" % BAUD]
     counter = RequestCounter(sim)
 
     pid, fd = pty.fork()
@@ -90,7 +103,7 @@ def main():
         fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 25, 80, 0, 0))
         os.environ["TERM"] = "xterm"
         quillet = os.path.join(BIN_DIR, "quillet")
-        os.execv(quillet, [quillet, "127.0.0.1:%d" % port, "1", "-R%d" % FIRST])
+        os.execv(quillet, [quillet, *address, "-R%d" % FIRST])
     drain(fd, 1.0)  # start-up and the first full drawing of the page
 
     cycles_before = counter.count()
