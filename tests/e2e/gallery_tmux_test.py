@@ -98,7 +98,7 @@ class GalleryInTmux(unittest.TestCase):
         tmux("kill-server", check=False)
 
     def setUp(self):
-        shell_line("clear; stty -g > stty.before; echo READY-%s" % self.id().split(".")[-1])
+        shell_line("clear; stty -g > stty.before; echo \"READY\"-%s" % self.id().split(".")[-1])
         wait_text("READY-")
         self.before = screen()
 
