@@ -3,8 +3,6 @@
 // (the traffic the protocol must move: 50 blocks and the control requests).
 //
 //   build/bin/download_bench [rounds]
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -16,50 +14,11 @@
 
 #include "download/download_sequence.h"
 #include "link/link.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// kxtsim on a free loopback port, stopped at the end.
-class Simulator {
- public:
-  bool Start() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(fds[1], STDOUT_FILENO);
-      close(fds[0]);
-      close(fds[1]);
-      std::string path = std::string(KXT_BIN_DIR) + "/kxtsim";
-      execl(path.c_str(), path.c_str(), "--tcp", "0", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    if (pid_ < 0) return false;
-    output_ = fdopen(fds[0], "r");
-    char line[200];
-    while (output_ && std::fgets(line, sizeof line, output_)) {
-      std::sscanf(line, "kxtsim: listening on tcp port %d", &port_);
-      if (std::strncmp(line, "kxtsim: ready", 13) == 0) return port_ > 0;
-    }
-    return false;
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (output_) std::fclose(output_);
-  }
-  int port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  FILE* output_ = nullptr;
-  int port_ = 0;
-};
 
 class SilentFrontEnd : public download::FrontEnd {
  public:
@@ -94,8 +53,8 @@ bool BareWrites(linklib::LinkHandle* link, const std::vector<uint16_t>& words) {
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 20;
   linklib::SetProgramStyle(linklib::ProgramStyle::Downloader);
-  Simulator simulator;
-  if (!simulator.Start()) {
+  auto simulator = testsupport::SimProcess::Start({"--tcp", "0"});
+  if (!simulator) {
     std::fprintf(stderr, "kxtsim did not start\n");
     return 1;
   }
@@ -111,7 +70,7 @@ int main(int argc, char** argv) {
   close(fd);
 
   linklib::LinkHandle* link =
-      linklib::OpenModbusTCP("127.0.0.1", static_cast<uint16_t>(simulator.port()), 0);
+      linklib::OpenModbusTCP("127.0.0.1", static_cast<uint16_t>(simulator->tcp_port()), 0);
   if (!link) {
     std::fprintf(stderr, "cannot open the link\n");
     unlink(path);

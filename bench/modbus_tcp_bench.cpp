@@ -7,9 +7,6 @@
 // each counts (the least disturbed by the rest of the machine).
 //
 //   build/bin/modbus_tcp_bench [seconds per round, default 1] [rounds, default 3]
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +18,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "tests/support/sim_process.h"
 
 #ifdef KXT_HAVE_LIBMODBUS
 #include <modbus.h>
@@ -35,46 +33,6 @@ constexpr uint16_t kUnit = 1;
 constexpr uint32_t kFirstRegister = 10001;
 constexpr uint32_t kDownloadWords = 4999;
 constexpr uint32_t kBlock = 100;
-
-// kxtsim on a free loopback port, stopped at the end.
-class Simulator {
- public:
-  bool Start() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(fds[1], STDOUT_FILENO);
-      close(fds[0]);
-      close(fds[1]);
-      std::string path = std::string(KXT_BIN_DIR) + "/kxtsim";
-      execl(path.c_str(), path.c_str(), "--tcp", "0", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    if (pid_ < 0) return false;
-    output_ = fdopen(fds[0], "r");
-    char line[200];
-    while (output_ && std::fgets(line, sizeof line, output_)) {
-      std::sscanf(line, "kxtsim: listening on tcp port %d", &port_);
-      if (std::strncmp(line, "kxtsim: ready", 13) == 0) return port_ > 0;
-    }
-    return false;
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (output_) std::fclose(output_);
-  }
-  int port() const { return port_; }
-
- private:
-  pid_t pid_ = -1;
-  FILE* output_ = nullptr;
-  int port_ = 0;
-};
 
 // Requests per second of `request` over `seconds`; 0 when one failed.
 double RequestRate(const std::function<bool()>& request, double seconds) {
@@ -113,12 +71,12 @@ struct Client {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 1.0;
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-  Simulator simulator;
-  if (!simulator.Start()) {
+  auto simulator = testsupport::SimProcess::Start({"--tcp", "0"});
+  if (!simulator) {
     std::fprintf(stderr, "kxtsim did not start\n");
     return 1;
   }
-  const uint16_t port = static_cast<uint16_t>(simulator.port());
+  const uint16_t port = static_cast<uint16_t>(simulator->tcp_port());
 
   linklib::LinkHandle* link = linklib::OpenModbusTCP("127.0.0.1", port, kUnit);
   if (!link) {

@@ -5,10 +5,7 @@
 // module's acknowledgements and reply frames, and our acknowledgements, at
 // 11 bits per character (8 data bits, even parity, 1 stop bit).
 //
-//   build/bench/symax_download_bench [kxtsim path]
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+//   build/bin/symax_download_bench
 
 #include <algorithm>
 #include <chrono>
@@ -19,6 +16,7 @@
 #include <vector>
 
 #include "link/link.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 
@@ -26,54 +24,6 @@ constexpr int kProgramWords = 4999;
 constexpr int kBlockWords = 100;
 constexpr int kFirstProgramRegister = 2051;
 constexpr int kBitsPerCharacter = 11;
-
-// kxtsim as a child process, serving Sy/Max on a pseudo-terminal.
-class Simulator {
- public:
-  explicit Simulator(const std::string& program, uint32_t baud) {
-    int ends[2];
-    if (pipe(ends) != 0) return;
-    std::string baud_text = std::to_string(baud);
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(ends[1], STDOUT_FILENO);
-      close(ends[0]);
-      close(ends[1]);
-      execl(program.c_str(), program.c_str(), "--serial", "symax", "--baud", baud_text.c_str(),
-            "--parity", "E", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(ends[1]);
-    if (pid_ < 0) {
-      close(ends[0]);
-      return;
-    }
-    output_ = ends[0];
-    std::string text;
-    char c;
-    while (text.find("kxtsim: ready\n") == std::string::npos && read(output_, &c, 1) == 1)
-      text += c;
-    const char* prefix = "kxtsim: serial device ";
-    size_t at = text.find(prefix);
-    if (at != std::string::npos) {
-      size_t end = text.find('\n', at);
-      device_ = text.substr(at + std::strlen(prefix), end - at - std::strlen(prefix));
-    }
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (output_ >= 0) close(output_);
-  }
-  const std::string& device() const { return device_; }
-
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-  std::string device_;
-};
 
 // Bytes of a Sy/Max frame with an empty route and the block check: DLE SOH,
 // sequence, DLE STX, the data with every DLE doubled, DLE ETX, check byte.
@@ -95,18 +45,18 @@ struct Figures {
   bool ok = false;
 };
 
-Figures RunDownload(const std::string& kxtsim, uint32_t baud,
-                    const std::vector<uint16_t>& program) {
+Figures RunDownload(uint32_t baud, const std::vector<uint16_t>& program) {
   Figures figures;
-  Simulator sim(kxtsim, baud);
-  if (sim.device().empty()) {
-    std::fprintf(stderr, "kxtsim did not start (%s)\n", kxtsim.c_str());
+  auto sim = testsupport::SimProcess::Start(
+      {"--serial", "symax", "--baud", std::to_string(baud), "--parity", "E"});
+  if (!sim) {
+    std::fprintf(stderr, "kxtsim did not start\n");
     return figures;
   }
   linklib::Route route{};
-  linklib::LinkHandle* link = linklib::OpenSymax(sim.device().c_str(), 0, &route);
+  linklib::LinkHandle* link = linklib::OpenSymax(sim->device_path().c_str(), 0, &route);
   if (!link) {
-    std::fprintf(stderr, "cannot open %s\n", sim.device().c_str());
+    std::fprintf(stderr, "cannot open %s\n", sim->device_path().c_str());
     return figures;
   }
   linklib::SetPortMode8(link, baud, 1, 1, 500);
@@ -142,8 +92,7 @@ Figures RunDownload(const std::string& kxtsim, uint32_t baud,
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  std::string kxtsim = argc > 1 ? argv[1] : std::string(KXT_BIN_DIR) + "/kxtsim";
+int main() {
   std::vector<uint16_t> program(kProgramWords);
   uint32_t seed = 1;
   for (uint16_t& w : program) {
@@ -155,7 +104,7 @@ int main(int argc, char** argv) {
   std::printf("%8s %10s %12s %10s %8s\n", "baud", "chars", "wire (s)", "took (s)", "ratio");
   int status = 0;
   for (uint32_t baud : {9600u, 19200u}) {
-    Figures f = RunDownload(kxtsim, baud, program);
+    Figures f = RunDownload(baud, program);
     if (!f.ok) {
       status = 1;
       continue;
