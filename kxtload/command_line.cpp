@@ -4,8 +4,15 @@
 #include <climits>
 #include <cstring>
 
+#include "cli/argument_text.h"
+
 namespace kxtload {
 namespace {
+
+using cli::AppendWord;
+using cli::CopyBounded;
+using cli::IsSwitch;
+using cli::LeadingDecimal;
 
 const char* const kUsage =
     "Usage is:\n"
@@ -24,21 +31,6 @@ const char* const kUsage =
     "  -M<baud>,[E|O|N],[7|8],[1|2]   Set port mode (COM).\n"
     "  -N        Don't erase before loading.\n"
     "  -?        Display this help message.\n";
-
-// A switch begins with "-" or "/". A text that begins with "/" and holds
-// another "/" is a path (/dev/ttyUSB0, /home/me/prog.KXB), never a switch.
-bool IsSwitch(const char* arg) {
-  if (arg[0] == '-') return true;
-  return arg[0] == '/' && std::strchr(arg + 1, '/') == nullptr;
-}
-
-void CopyBounded(char* to, size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
-
-void AppendRouteWord(RunOptions& options, const char* arg) {
-  size_t used = std::strlen(options.route_text);
-  if (used > 0 && used + 1 < kTextLimit) options.route_text[used++] = ' ';
-  CopyBounded(options.route_text + used, kTextLimit - used, arg);
-}
 
 Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
   const char* value = arg + 2;
@@ -77,7 +69,7 @@ void HandlePositional(const char* arg, RunOptions& options) {
   else if (!options.address[0])
     CopyBounded(options.address, kTextLimit, arg);
   else
-    AppendRouteWord(options, arg);
+    AppendWord(options.route_text, kTextLimit, arg);
 }
 
 // A line that starts with an unsigned decimal number; anything else is 0.
@@ -94,19 +86,6 @@ int32_t LeadingUnsigned(const char* text) {
 void PrintBanner(FILE* out) { std::fprintf(out, "Veltrane KXT Downloader %s\n", "23Dec98"); }
 
 void PrintUsage(FILE* out) { std::fputs(kUsage, out); }
-
-int32_t LeadingDecimal(const char* text) {
-  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
-  bool negative = *text == '-';
-  if (*text == '-' || *text == '+') ++text;
-  int64_t value = 0;
-  for (; std::isdigit(static_cast<unsigned char>(*text)); ++text)
-    if (value <= INT_MAX) value = value * 10 + (*text - '0');
-  if (negative) value = -value;
-  if (value > INT_MAX) return INT_MAX;
-  if (value < INT_MIN) return INT_MIN;
-  return static_cast<int32_t>(value);
-}
 
 Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions& options) {
   for (int i = 1; i < argc; ++i) {

@@ -30,8 +30,4 @@ void AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size);
 // the rest of the text after the eighth is ignored.
 void ParseRoute(RunOptions& options);
 
-// As atoi: blanks, an optional sign, digits; no digits gives 0. Saturates
-// instead of overflowing.
-int32_t LeadingDecimal(const char* text);
-
 }  // namespace kxtload

@@ -4,8 +4,16 @@
 #include <cstdint>
 #include <cstring>
 
+#include "cli/argument_text.h"
+
 namespace quillet {
 namespace {
+
+using cli::AppendWord;
+using cli::CopyBounded;
+using cli::IsSwitch;
+using cli::LeadingDecimal;
+using cli::LeadingHex;
 
 const char* const kUsage =
     "Usage is:\n"
@@ -33,21 +41,6 @@ const char* const kUsage =
     "  Arrows to select register or radix. Page Up and Page Down to change register\n"
     "  by 10.  Home to go to register 1.  0..9, A..F to enter new value.  Enter to\n"
     "  update without moving.  F10 to acknowledge error.  Escape to exit.";
-
-// A switch begins with "-" or "/". A text that begins with "/" and holds
-// another "/" is a serial device path (/dev/ttyUSB0), never a switch.
-bool IsSwitch(const char* arg) {
-  if (arg[0] == '-') return true;
-  return arg[0] == '/' && std::strchr(arg + 1, '/') == nullptr;
-}
-
-void CopyBounded(char* to, size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
-
-void AppendRouteWord(RunOptions& options, const char* arg) {
-  size_t used = std::strlen(options.route_text);
-  if (used > 0 && used + 1 < kTextLimit) options.route_text[used++] = ' ';
-  CopyBounded(options.route_text + used, kTextLimit - used, arg);
-}
 
 Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
   const char* value = arg + 2;
@@ -159,30 +152,6 @@ Outcome ParseRoute(FILE* out, RunOptions& options) {
 
 }  // namespace
 
-int32_t LeadingDecimal(const char* text) {
-  const char* p = text;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  int64_t value = 0;
-  while (std::isdigit(static_cast<unsigned char>(*p))) {
-    if (value < 0x80000000LL) value = value * 10 + (*p - '0');
-    ++p;
-  }
-  if (negative) value = -value;
-  if (value > INT32_MAX) return INT32_MAX;
-  if (value < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
-
-uint32_t LeadingHex(const char* text) {
-  uint64_t value = 0;
-  for (const char* p = text; std::isxdigit(static_cast<unsigned char>(*p)); ++p) {
-    int c = std::toupper(static_cast<unsigned char>(*p));
-    if (value <= 0xFFFFFFFF) value = value * 16 + (std::isdigit(c) ? c - '0' : c - 'A' + 10);
-  }
-  return value > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<uint32_t>(value);
-}
-
 void PrintBanner(FILE* out) {
   std::fprintf(out, "Veltrane Sy/Max Register Editor QUILLET %s\n", "18Jan99");
   std::fprintf(out, "Type QUILLET -? for more information.\n");
@@ -199,7 +168,7 @@ Outcome ParseCommandLine(int argc, const char* const* argv, FILE* in, FILE* out,
       CopyBounded(options.address, kTextLimit, arg);
       have_address = true;
     } else {
-      AppendRouteWord(options, arg);
+      AppendWord(options.route_text, kTextLimit, arg);
     }
   }
   if (!have_address) ReadAddressLine(in, out, options);

@@ -17,9 +17,4 @@ void PrintBanner(FILE* out);
 Outcome ParseCommandLine(int argc, const char* const* argv, FILE* in, FILE* out,
                          RunOptions& options);
 
-// Leading-digits conversions: optional sign then digits; no digits gives 0.
-// Values beyond 32 bits saturate instead of overflowing.
-int32_t LeadingDecimal(const char* text);
-uint32_t LeadingHex(const char* text);
-
 }  // namespace quillet

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "cli/argument_text.h"
+
 namespace quillet {
 namespace {
 
@@ -19,7 +21,7 @@ bool IsLeadingPartOf(const char* address, const char* name) {
 bool IsSylinkSegment(const char* address) {
   const char* digits = address;
   if (digits[0] == '0' && digits[1] == 'X') digits += 2;
-  uint32_t segment = LeadingHex(digits);
+  uint32_t segment = cli::LeadingHex(digits);
   return segment >= 0xCA00 && segment <= 0xD300;
 }
 
@@ -102,7 +104,7 @@ Outcome OpenCard(RunOptions& options, FILE* out) {
   const char* address = options.address;
   if (IsSylinkSegment(address)) {
     const char* digits = address[0] == '0' && address[1] == 'X' ? address + 2 : address;
-    options.link = linklib::OpenSylink(LeadingHex(digits), options.net_to_net, &options.route);
+    options.link = linklib::OpenSylink(cli::LeadingHex(digits), options.net_to_net, &options.route);
     if (!options.link) {
       std::fprintf(out, "Can't OpenSylink(%s).\n", address);
       return Outcome::Exit;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/argument_text.h"
 #include "quillet/link_opening.h"
 #include "tests/support/sim_process.h"
 
@@ -163,11 +164,11 @@ TEST(QuilletCommandLine, StartRegisterIsCheckedAfterTheOpen) {
 }
 
 TEST(QuilletCommandLine, LeadingDigitConversions) {
-  EXPECT_EQ(LeadingDecimal(""), 0);
-  EXPECT_EQ(LeadingDecimal("-12x"), -12);
-  EXPECT_EQ(LeadingDecimal("99999999999999"), INT32_MAX);
-  EXPECT_EQ(LeadingHex("1aG"), 0x1Au);
-  EXPECT_EQ(LeadingHex("FFFFFFFFFFFF"), 0xFFFFFFFFu);
+  EXPECT_EQ(cli::LeadingDecimal(""), 0);
+  EXPECT_EQ(cli::LeadingDecimal("-12x"), -12);
+  EXPECT_EQ(cli::LeadingDecimal("99999999999999"), INT32_MAX);
+  EXPECT_EQ(cli::LeadingHex("1aG"), 0x1Au);
+  EXPECT_EQ(cli::LeadingHex("FFFFFFFFFFFF"), 0xFFFFFFFFu);
 }
 
 }  // namespace
