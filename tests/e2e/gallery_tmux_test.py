@@ -10,52 +10,19 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.environ.get("KXT_SOURCE_DIR", "."), "tests", "support"))
+from tmux_pane import TIME_LIMIT, TmuxPane  # noqa: E402
+
 BIN_DIR = os.environ.get("KXT_BIN_DIR", "build/bin")
 GALLERY = os.path.join(BIN_DIR, "kxtgallery")
 SOCKET = "kxtgallery-test-%d" % os.getpid()
-TIME_LIMIT = 15.0  # a failure bound only: every wait ends as soon as its condition holds
+
+PANE = TmuxPane(SOCKET, "gallery")
+tmux, screen, wait_for, wait_text = PANE.tmux, PANE.screen, PANE.wait_for, PANE.wait_text
+keys, shell_line = PANE.keys, PANE.shell_line
 
 FRAME_TOP_LEFT = "\u2554"
 FRAME_SIDE = "\u2551"
-
-
-def tmux(*args, check=True):
-    result = subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", *args],
-                            capture_output=True, text=True, check=False)
-    if check and result.returncode != 0:
-        raise AssertionError("tmux %s: %s" % (" ".join(args), result.stderr))
-    return result.stdout
-
-
-def screen(colours=False):
-    args = ["capture-pane", "-p", "-t", "gallery"]
-    if colours:
-        args.append("-e")
-    return tmux(*args)
-
-
-def wait_for(condition, what):
-    deadline = time.monotonic() + TIME_LIMIT
-    while True:
-        text = screen()
-        if condition(text):
-            return text
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out waiting for %s; screen:\n%s" % (what, text))
-        time.sleep(0.02)
-
-
-def wait_text(text):
-    return wait_for(lambda shown: text in shown, repr(text))
-
-
-def keys(*names):
-    tmux("send-keys", "-t", "gallery", *names)
-
-
-def shell_line(line):
-    tmux("send-keys", "-t", "gallery", "-l", line)
-    keys("Enter")
 
 
 def running_gallery():

@@ -15,11 +15,16 @@ import unittest
 
 from pymodbus.client import ModbusTcpClient
 
+sys.path.insert(0, os.path.join(os.environ.get("KXT_SOURCE_DIR", "."), "tests", "support"))
+from tmux_pane import TIME_LIMIT, TmuxPane  # noqa: E402
+
 BIN_DIR = os.environ.get("KXT_BIN_DIR", "build/bin")
 QUILLET = os.path.join(BIN_DIR, "quillet")
 KXTSIM = os.path.join(BIN_DIR, "kxtsim")
 SOCKET = "quillet-test-%d" % os.getpid()
-TIME_LIMIT = 15.0  # a failure bound only: every wait ends as soon as its condition holds
+PANE = TmuxPane(SOCKET, "quillet")
+tmux, screen, wait_for, wait_text = PANE.tmux, PANE.screen, PANE.wait_for, PANE.wait_text
+keys, typed, shell_line = PANE.keys, PANE.typed, PANE.shell_line
 BAUD = 57600  # the fastest rate the link library takes
 # Modbus RTU ends a frame at a gap of 3.5 characters, under a millisecond at
 # 57600 baud: on a busy machine a pause in the sender splits frames. 9600 baud
@@ -40,48 +45,9 @@ EXPECTED_CELLS = {
 }
 
 
-def tmux(*args, check=True):
-    result = subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", *args],
-                            capture_output=True, text=True, check=False)
-    if check and result.returncode != 0:
-        raise AssertionError("tmux %s: %s" % (" ".join(args), result.stderr))
-    return result.stdout
-
-
-def screen():
-    return tmux("capture-pane", "-p", "-t", "quillet")
-
-
 def deadline_passed(deadline, what, shown):
     if time.monotonic() > deadline:
         raise AssertionError("timed out waiting for %s; screen:\n%s" % (what, shown))
-
-
-def wait_for(condition, what):
-    deadline = time.monotonic() + TIME_LIMIT
-    while True:
-        text = screen()
-        if condition(text):
-            return text
-        deadline_passed(deadline, what, text)
-        time.sleep(0.02)
-
-
-def wait_text(text):
-    return wait_for(lambda shown: text in shown, repr(text))
-
-
-def keys(*names):
-    tmux("send-keys", "-t", "quillet", *names)
-
-
-def typed(text):
-    tmux("send-keys", "-t", "quillet", "-l", text)
-
-
-def shell_line(line):
-    typed(line)
-    keys("Enter")
 
 
 def has_exited(shown):

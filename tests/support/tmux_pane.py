@@ -1,0 +1,49 @@
+"""One tmux pane on a private server, for tests of full-screen programs in a
+real terminal: send keys and text, read the screen, wait (bounded) for it."""
+
+import subprocess
+import time
+
+TIME_LIMIT = 15.0  # a failure bound only: every wait ends as soon as its condition holds
+
+
+class TmuxPane:
+    def __init__(self, socket, target):
+        self.socket = socket
+        self.target = target
+
+    def tmux(self, *args, check=True):
+        result = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", *args],
+                                capture_output=True, text=True, check=False)
+        if check and result.returncode != 0:
+            raise AssertionError("tmux %s: %s" % (" ".join(args), result.stderr))
+        return result.stdout
+
+    def screen(self, colours=False):
+        args = ["capture-pane", "-p", "-t", self.target]
+        if colours:
+            args.append("-e")
+        return self.tmux(*args)
+
+    def wait_for(self, condition, what):
+        deadline = time.monotonic() + TIME_LIMIT
+        while True:
+            text = self.screen()
+            if condition(text):
+                return text
+            if time.monotonic() > deadline:
+                raise AssertionError("timed out waiting for %s; screen:\n%s" % (what, text))
+            time.sleep(0.02)
+
+    def wait_text(self, text):
+        return self.wait_for(lambda shown: text in shown, repr(text))
+
+    def keys(self, *names):
+        self.tmux("send-keys", "-t", self.target, *names)
+
+    def typed(self, text):
+        self.tmux("send-keys", "-t", self.target, "-l", text)
+
+    def shell_line(self, line):
+        self.typed(line)
+        self.keys("Enter")
