@@ -20,15 +20,19 @@ constexpr int kCyclePeriodMs = 10;  // at most one refresh cycle per 10 ms
 enum Column { kRegisterColumn = 1, kHexColumn, kUnsignedColumn, kSignedColumn };
 constexpr int kFieldColumn[] = {0, 1, 9, 15, 23};
 
-const char* const kHelpLines[][2] = {
-    {"6", "   Sy/Max Register Viewer"},
-    {"8", "Up and Down arrows to select register,"},
-    {"9", "Page Up and Page Down to change by 10,"},
-    {"10", "Left and Right arrows to select mode,"},
-    {"11", "0..9, A..F to enter new value,"},
-    {"12", "Enter to update without moving,"},
-    {"13", "F10 to acknowledge error,"},
-    {"15", "Escape to exit."},
+struct HelpLine {
+  int row;
+  const char* text;
+};
+const HelpLine kHelpLines[] = {
+    {6, "   Sy/Max Register Viewer"},
+    {8, "Up and Down arrows to select register,"},
+    {9, "Page Up and Page Down to change by 10,"},
+    {10, "Left and Right arrows to select mode,"},
+    {11, "0..9, A..F to enter new value,"},
+    {12, "Enter to update without moving,"},
+    {13, "F10 to acknowledge error,"},
+    {15, "Escape to exit."},
 };
 
 // Shared with the wait callback, which runs inside link operations.
@@ -38,6 +42,15 @@ struct ScreenState {
   bool read_only_shown = false;
 };
 ScreenState state;
+
+// A key found while the link or the page was busy goes back into the
+// type-ahead ring for the key handling, and marks that a key is waiting.
+void PutBackKey(int key) {
+  if (key == 0) return;
+  char text[2] = {static_cast<char>(key), '\0'};
+  StuffKeys(text);
+  state.key_waiting = true;
+}
 
 class RegisterPage {
  public:
@@ -82,19 +95,14 @@ void RegisterPage::DrawFrame() {
   PutText(o_.status_polling_suppressed ? "REGSTR  HEX   UNSIGN  SIGNED      "
                                        : "REGSTR  HEX   UNSIGN  SIGNED  STAT",
           4, 1, 0, ' ', kInverse);
-  for (const auto& line : kHelpLines) PutText(line[1], std::atoi(line[0]), 40, 0, ' ', kNormal);
+  for (const HelpLine& line : kHelpLines) PutText(line.text, line.row, 40, 0, ' ', kNormal);
 }
 
 // A key found while the page is drawn is put back for the key handling and
 // stops the drawing: the user is answered before the page is complete.
 bool RegisterPage::KeyPending() {
-  if (state.key_waiting) return true;
-  int key = ReadKey(0);
-  if (key == 0) return false;
-  char text[2] = {static_cast<char>(key), '\0'};
-  StuffKeys(text);
-  state.key_waiting = true;
-  return true;
+  if (!state.key_waiting) PutBackKey(ReadKey(0));
+  return state.key_waiting;
 }
 
 void RegisterPage::DrawRegisterNumber(int row) {
@@ -309,16 +317,9 @@ void RegisterPage::Run() {
   while (true) {
     state.key_waiting = false;
     while (!state.key_waiting) {
-      int cycle_start_key = 0;
       RefreshCycle();
-      if (state.key_waiting) break;
       // Pace the cycles: a fast device is not flooded, a key is answered at once.
-      cycle_start_key = ReadKeyWithin(kCyclePeriodMs);
-      if (cycle_start_key != 0) {
-        char text[2] = {static_cast<char>(cycle_start_key), '\0'};
-        StuffKeys(text);
-        state.key_waiting = true;
-      }
+      if (!state.key_waiting) PutBackKey(ReadKeyWithin(kCyclePeriodMs));
     }
     if (HandleKey() == kKeyEscape) break;
   }
@@ -335,9 +336,7 @@ void RunRegisterScreen(const RunOptions& options) {
 uint32_t ScreenWaitCallback(uint32_t) {
   int key = ReadKey(0);
   if (key != 0) {
-    state.key_waiting = true;
-    char text[2] = {static_cast<char>(key), '\0'};
-    StuffKeys(text);
+    PutBackKey(key);
     if (key == kKeyEscape) {
       PutText("Exiting...", 10, 20, 40, ' ', kInverseRed);
       return 0;
