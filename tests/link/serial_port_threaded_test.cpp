@@ -201,8 +201,11 @@ TEST_F(SerialLinkTest, QuietLineAfterShortReadEndsModbusRtuFrame) {
   ASSERT_NE(Open(kKindModbusRtu), nullptr);
   ASSERT_TRUE(pty_.WriteMaster("\x01\x03\x02", 3));
   ASSERT_TRUE(record_.WaitUntil([&] { return record_.quiet_line_ends == 1; }));
-  EXPECT_EQ(record_.received.size(), 3u);
-  EXPECT_GE(*record_.quiet_end_at - *record_.last_byte_at, milliseconds(20));
+  {
+    std::lock_guard<std::mutex> guard(record_.lock);  // the worker may still be reading
+    EXPECT_EQ(record_.received.size(), 3u);
+    EXPECT_GE(*record_.quiet_end_at - *record_.last_byte_at, milliseconds(20));
+  }
   // The next short read ends a frame of its own.
   std::vector<uint8_t> more = CountingBytes(2);
   ASSERT_TRUE(pty_.WriteMaster(more.data(), more.size()));
