@@ -1,0 +1,8 @@
+#include "kxtdev/compile.h"
+
+namespace kxtdev {
+
+void CompileWork(Session&) {}
+void ViewErrors(Session&) {}
+
+}  // namespace kxtdev

@@ -1,0 +1,8 @@
+#include "kxtdev/utilities.h"
+
+namespace kxtdev {
+
+void CtsMonitor(Session&, int) {}
+void BaudRatePredictor(Session&) {}
+
+}  // namespace kxtdev
