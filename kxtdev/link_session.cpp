@@ -118,7 +118,9 @@ int CheckModule(Session& session, const char* expected) {
     if (expected[0] != '\0') return ReportError(session, linklib::LinkMessage(session.link));
     return 1;
   }
-  if (words[12] != kIdentificationMarker) {
+  // The module keeps its Auto Start mask in the low four bits of the marker
+  // register: a module with a channel set to start on its own is still identified.
+  if ((words[12] & 0xFFF0) != kIdentificationMarker) {
     PutText("", 2, 15, 50, ' ', kBright);
     return 1;
   }
@@ -133,8 +135,8 @@ int CheckModule(Session& session, const char* expected) {
     return ReportErrorF(session, "Connected module is not an %s", expected);
   // A zero byte in the name ends it; then blanks, "E" and "O" are cut from its end.
   int length = static_cast<int>(strnlen(name, kNameCharacters));
-  while (length > 0 && (name[length - 1] == ' ' || name[length - 1] == 'E' ||
-                        name[length - 1] == 'O'))
+  while (length > 0 &&
+         (name[length - 1] == ' ' || name[length - 1] == 'E' || name[length - 1] == 'O'))
     --length;
   name[length] = '\0';
   if (words[0] & 0x8000) {

@@ -24,8 +24,6 @@ namespace {
 
 using namespace console;
 
-constexpr int kArgumentLimit = 131;  // characters of one keystroke argument
-
 const LabelDef kTitleScreen[] = {
     {1, 28, "KXT DEVELOPMENT AND UTILITY SOFTWARE", kBright},
     {2, 70, "24Nov98", kNormal},
@@ -40,14 +38,33 @@ const LabelDef kTitleScreen[] = {
 };
 
 const char* const kMainMenu[] = {
-    "Development", "Read source from disk", "Write source to disk", "eDit", "Compile",
-    "View errors", "print Source", "print Errors", "downLoad compiled work file", "eRase file",
+    "Development",
+    "Read source from disk",
+    "Write source to disk",
+    "eDit",
+    "Compile",
+    "View errors",
+    "print Source",
+    "print Errors",
+    "downLoad compiled work file",
+    "eRase file",
     nullptr,
-    "Utilities", "View module registers", "Terminal emulator", "downLoad pre-compiled file",
-    "Baud rate calculator", "CTS Monitor", nullptr,
-    "Setup", "Sy/Max communications", "Terminal emulator", "Editor", "Register viewer",
-    "Load from file", nullptr,
-    "Quit", nullptr,
+    "Utilities",
+    "View module registers",
+    "Terminal emulator",
+    "downLoad pre-compiled file",
+    "Baud rate calculator",
+    "CTS Monitor",
+    nullptr,
+    "Setup",
+    "Sy/Max communications",
+    "Terminal emulator",
+    "Editor",
+    "Register viewer",
+    "Load from file",
+    nullptr,
+    "Quit",
+    nullptr,
     nullptr,
 };
 
@@ -74,23 +91,10 @@ enum MenuCode {
   kQuit = 400,
 };
 
-// "/D", "/E" and "/R" (either case) stand for DEL, ESC and ENTER. Any other
-// "/" is queued as it stands and not looked at again.
 void QueueKeystrokes(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
-    char keys[kArgumentLimit + 1];
-    std::snprintf(keys, sizeof keys, "%s", argv[i]);
-    for (char* slash = std::strchr(keys, '/'); slash; slash = std::strchr(slash + 1, '/')) {
-      char code = 0;
-      switch (slash[1]) {
-        case 'D': case 'd': code = static_cast<char>(kKeyScanCode8); break;
-        case 'E': case 'e': code = kKeyEscape; break;
-        case 'R': case 'r': code = kKeyEnter; break;
-        default: continue;
-      }
-      *slash = code;
-      std::memmove(slash + 1, slash + 2, std::strlen(slash + 2) + 1);
-    }
+    char keys[kKeystrokeArgumentLimit + 1];
+    KeystrokesOf(argv[i], keys);
     StuffKeys(keys);
   }
 }
@@ -125,18 +129,34 @@ void Dispatch(Session& session, int code) {
     case 0:
       Beep();
       break;
-    case kReadSource: ReadSource(session); break;
-    case kWriteSource: WriteSource(session); break;
-    case kEditSource: EditWithEditor(session, EditSource); break;
-    case kCompile: CompileWork(session); break;
-    case kViewErrors: EditWithEditor(session, ViewErrors); break;
-    case kPrintSource: PrintFile(session, kWorkSourceFile); break;
-    case kPrintErrors: PrintFile(session, kWorkListingFile); break;
+    case kReadSource:
+      ReadSource(session);
+      break;
+    case kWriteSource:
+      WriteSource(session);
+      break;
+    case kEditSource:
+      EditWithEditor(session, EditSource);
+      break;
+    case kCompile:
+      CompileWork(session);
+      break;
+    case kViewErrors:
+      EditWithEditor(session, ViewErrors);
+      break;
+    case kPrintSource:
+      PrintFile(session, kWorkSourceFile);
+      break;
+    case kPrintErrors:
+      PrintFile(session, kWorkListingFile);
+      break;
     case kDownloadWork:
       if (EnsureLink(session) && CheckModule(session, "KXT"))
         DownloadProgram(session, session.work_name);
       break;
-    case kEraseFile: EraseFile(session); break;
+    case kEraseFile:
+      EraseFile(session);
+      break;
     case kViewRegisters:
       EnsureLink(session);
       RegisterViewer(session);
@@ -148,15 +168,27 @@ void Dispatch(Session& session, int code) {
     case kDownloadDisk:
       if (EnsureLink(session) && CheckModule(session, "KXT")) DownloadProgram(session, "");
       break;
-    case kBaudCalculator: BaudRatePredictor(session); break;
+    case kBaudCalculator:
+      BaudRatePredictor(session);
+      break;
     case kCtsMonitor:
       if (EnsureLink(session) && CheckModule(session, "KXT4")) CtsMonitor(session, 4);
       break;
-    case kSetupCommunications: ConfigureComputer(session); break;
-    case kSetupTerminal: ConfigureTerminal(session); break;
-    case kSetupEditor: ConfigureEditor(session); break;
-    case kSetupViewer: ConfigureViewer(session); break;
-    case kSetupLoad: LoadSetupFile(session); break;
+    case kSetupCommunications:
+      ConfigureComputer(session);
+      break;
+    case kSetupTerminal:
+      ConfigureTerminal(session);
+      break;
+    case kSetupEditor:
+      ConfigureEditor(session);
+      break;
+    case kSetupViewer:
+      ConfigureViewer(session);
+      break;
+    case kSetupLoad:
+      LoadSetupFile(session);
+      break;
     default:
       break;  // a code without a command
   }
@@ -177,8 +209,34 @@ void Quit(Session& session) {
 
 }  // namespace
 
-int RunSession(Session& session, int argc, char** argv) {
-  if (!InitScreen()) {
+// A "/" that stands for nothing is passed over, so the search never finds it again.
+void KeystrokesOf(const char* argument, char (&keys)[kKeystrokeArgumentLimit + 1]) {
+  std::snprintf(keys, sizeof keys, "%s", argument);
+  for (char* slash = std::strchr(keys, '/'); slash; slash = std::strchr(slash + 1, '/')) {
+    char code = 0;
+    switch (slash[1]) {
+      case 'D':
+      case 'd':
+        code = static_cast<char>(kKeyScanCode8);
+        break;
+      case 'E':
+      case 'e':
+        code = kKeyEscape;
+        break;
+      case 'R':
+      case 'r':
+        code = kKeyEnter;
+        break;
+      default:
+        continue;
+    }
+    *slash = code;
+    std::memmove(slash + 1, slash + 2, std::strlen(slash + 2) + 1);
+  }
+}
+
+int RunSession(Session& session, int argc, char** argv, console::ConsoleBackend* backend) {
+  if (!(backend ? InitScreenOn(*backend) : InitScreen())) {
     std::printf("%s\n", ScreenMessage());
     return 1;
   }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "console/console_backend.h"
 #include "kxtdev/setup_record.h"
 #include "link/com_port.h"
 #include "link/link.h"
@@ -13,8 +14,8 @@ namespace kxtdev {
 constexpr const char* kWorkSourceFile = "KXT$WORK.KXT";
 constexpr const char* kWorkListingFile = "KXT$WORK.ERR";
 constexpr const char* kStartupSetupFile = "KXTSW.STP";
-constexpr int kWorkNameLimit = 8;      // characters of a source file's base name
-constexpr int kModuleNameLimit = 28;   // 20 name characters, " Port n", terminator
+constexpr int kWorkNameLimit = 8;     // characters of a source file's base name
+constexpr int kModuleNameLimit = 28;  // 20 name characters, " Port n", terminator
 constexpr int kSetupFileNameLimit = 256;
 
 struct Session {
@@ -41,7 +42,14 @@ struct Session {
 };
 
 // Runs kxtdev: title screen, setup, recovery, command-line keystrokes, the
-// main menu until Quit. Returns the exit status.
-int RunSession(Session& session, int argc, char** argv);
+// main menu until Quit. Returns the exit status. The screen is the terminal,
+// or the given backend (the in-memory console of tests).
+int RunSession(Session& session, int argc, char** argv, console::ConsoleBackend* backend = nullptr);
+
+// The keys one command-line argument stands for: "/D", "/E" and "/R" (either
+// case) are DEL, ESC and ENTER; any other "/" stays as it is. An argument
+// longer than kKeystrokeArgumentLimit characters is cut.
+constexpr int kKeystrokeArgumentLimit = 131;
+void KeystrokesOf(const char* argument, char (&keys)[kKeystrokeArgumentLimit + 1]);
 
 }  // namespace kxtdev

@@ -4,7 +4,7 @@
 
 namespace kxtdev {
 
-const uint32_t kBaudRates[kBaudRateCount] = {50,   75,   110,  135,  150,  300,   600,   1200,
+const uint32_t kBaudRates[kBaudRateCount] = {50,   75,   110,  135,  150,  300,  600,   1200,
                                              1800, 2400, 3600, 4800, 7200, 9600, 14400, 19200};
 
 namespace {
@@ -43,7 +43,7 @@ const SetupRecord& Tr90xDefaultSetup() {
 
 const SetupRecord& DefaultSetupFor(const char* setup_file_name) {
   return std::strncmp(setup_file_name, "TR90X", 5) == 0 ? Tr90xDefaultSetup()
-                                                         : StandardDefaultSetup();
+                                                        : StandardDefaultSetup();
 }
 
 uint32_t BaudRateAt(uint16_t index) {

@@ -32,10 +32,10 @@ struct SetupRecord {
   uint16_t connection_type;
   uint16_t com_port;  // index into the serial port names
   uint16_t synet_card_base;
-  uint16_t baud_rate;  // index into kBaudRates
-  uint16_t data_bits;  // 0 = 7, 1 = 8
-  uint16_t stop_bits;  // 0 = 1, 1 = 2
-  uint16_t parity;     // 0 none, 1 even, 2 odd
+  uint16_t baud_rate;    // index into kBaudRates
+  uint16_t data_bits;    // 0 = 7, 1 = 8
+  uint16_t stop_bits;    // 0 = 1, 1 = 2
+  uint16_t parity;       // 0 none, 1 even, 2 odd
   uint16_t error_check;  // 0 BCC, 1 CRC
   linklib::Route route;
   uint16_t synet_speed;
