@@ -37,7 +37,10 @@ void CopyCut(const char* text, size_t length, char* name) {
 // every subdirectory except "." (so ".." is there to go up). Sorted by name.
 std::vector<Entry> BuildList(const char* pattern, bool directories) {
   std::vector<platform::DirectoryEntry> found;
-  platform::ListCurrentDirectory(found);
+  if (!platform::ListCurrentDirectory(found)) {
+    // Entered but not readable: still offer the way back up.
+    found.push_back({"..", true});
+  }
   std::vector<Entry> list;
   for (const platform::DirectoryEntry& item : found) {
     Entry entry{};
@@ -104,12 +107,13 @@ int SelectFile(int field_row, int field_column, const char* pattern, char* resul
                                    static_cast<char>(kKeyHome),
                                    static_cast<char>(kKeyEnd),
                                    '\0'};
+  if (result == nullptr) return 0;
   if (pattern == nullptr) pattern = "*";
   for (;;) {
     std::vector<Entry> list = BuildList(pattern, directories != 0);
     const int count = static_cast<int>(list.size());
     int page = 0, column = 0, row = 0;
-    DrawPage(list, page);
+    if (!DrawPage(list, page)) ClearToEos(kFirstRow, 1);  // nothing to list: no old page left
     bool entered = false;
     while (!entered) {
       int selected = std::min(page * kPageSize + column * kRowsPerColumn + row, count - 1);
