@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 namespace download {
 
@@ -16,8 +17,10 @@ class ProgramFile {
   ProgramFile(const ProgramFile&) = delete;
   ProgramFile& operator=(const ProgramFile&) = delete;
 
-  // Opens `path` for reading as raw bytes; false when it does not open.
-  // A file already open is closed first.
+  // Opens `path` for reading as raw bytes and reads as much of it as a module
+  // can ever take; false when it does not open or that read fails (a
+  // directory, a device error), so that such a file is refused before
+  // anything is sent. A file already open is closed first.
   bool Open(const char* path);
   bool IsOpen() const { return file_ != nullptr; }
   void Close();
@@ -27,7 +30,12 @@ class ProgramFile {
   size_t ReadWords(uint16_t* words, size_t limit);
 
  private:
+  // Reads up to `count` bytes, the read-ahead first; returns how many.
+  size_t ReadBytes(unsigned char* bytes, size_t count);
+
   FILE* file_ = nullptr;
+  std::vector<unsigned char> ahead_;  // the start of the file, read at open
+  size_t ahead_used_ = 0;
 };
 
 }  // namespace download

@@ -61,15 +61,21 @@ Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
   return Outcome::Continue;
 }
 
-void HandlePositional(const char* arg, RunOptions& options) {
-  if (options.channel == 0)
+Outcome HandlePositional(const char* arg, FILE* out, RunOptions& options) {
+  if (options.channel == 0) {
     options.channel = LeadingDecimal(arg);
-  else if (!options.file_name[0])
+  } else if (!options.file_name[0]) {
+    if (std::strlen(arg) >= kFileNameLimit) {
+      PrintFileNameTooLong(out);
+      return Outcome::ExitFailure;
+    }
     CopyBounded(options.file_name, kFileNameLimit, arg);
-  else if (!options.address[0])
+  } else if (!options.address[0]) {
     CopyBounded(options.address, kTextLimit, arg);
-  else
+  } else {
     AppendWord(options.route_text, kTextLimit, arg);
+  }
+  return Outcome::Continue;
 }
 
 // A line that starts with an unsigned decimal number; anything else is 0.
@@ -87,25 +93,36 @@ void PrintBanner(FILE* out) { std::fprintf(out, "Veltrane KXT Downloader %s\n", 
 
 void PrintUsage(FILE* out) { std::fputs(kUsage, out); }
 
+void PrintFileNameTooLong(FILE* out) {
+  std::fprintf(out, "File name too long: at most %zu characters.\n", kFileNameLimit - 1);
+}
+
 Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions& options) {
+  // The banner line, printed before the arguments are read, is the version.
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--version") == 0) return Outcome::ExitSuccess;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
-    if (IsSwitch(arg)) {
-      Outcome outcome = HandleSwitch(arg, out, options);
-      if (outcome != Outcome::Continue) return outcome;
+    Outcome outcome = Outcome::Continue;
+    if (std::strcmp(arg, "--help") == 0) {
+      PrintUsage(out);
+      outcome = Outcome::ExitSuccess;
+    } else if (IsSwitch(arg)) {
+      outcome = HandleSwitch(arg, out, options);
     } else {
-      HandlePositional(arg, options);
+      outcome = HandlePositional(arg, out, options);
     }
+    if (outcome != Outcome::Continue) return outcome;
   }
   return Outcome::Continue;
 }
 
-void AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size) {
+bool AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size) {
   std::fputs(prompt, out);
   std::fflush(out);
   text[0] = '\0';
-  char line[kFileNameLimit];
-  if (!std::fgets(line, sizeof line, in)) return;
+  char line[kFileNameLimit + 1];  // the longest name and its line break
+  if (!std::fgets(line, sizeof line, in)) return true;
   bool whole_line = std::strchr(line, '\n') != nullptr;
   line[std::strcspn(line, "\r\n")] = '\0';
   // What the text cannot hold is read and dropped, so that it never answers
@@ -114,6 +131,7 @@ void AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size) {
     for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) {
     }
   CopyBounded(text, size, line);
+  return whole_line && std::strlen(line) < size;
 }
 
 void AskChannelAndStatusRegister(FILE* in, FILE* out, RunOptions& options) {

@@ -1,6 +1,7 @@
 #include "kxtload/downloader.h"
 
 #include <cstring>
+#include <string>
 
 #include "download/download_sequence.h"
 #include "kxtload/command_line.h"
@@ -13,12 +14,14 @@ namespace {
 constexpr int kSuccess = 0;
 constexpr int kFailure = 1;
 
-// As named, or else with ".kxb" added.
+// As named, or else with the extension added that compiled programs are
+// written with (NAME.KXB), or else in lower case: file names are
+// case-sensitive.
 bool OpenProgram(const char* file_name, download::ProgramFile& program) {
   if (program.Open(file_name)) return true;
-  char with_extension[kFileNameLimit + 4];
-  std::snprintf(with_extension, sizeof with_extension, "%s.kxb", file_name);
-  return program.Open(with_extension);
+  for (const char* extension : {".KXB", ".kxb"})
+    if (program.Open((std::string(file_name) + extension).c_str())) return true;
+  return false;
 }
 
 // Closes the link on every way out.
@@ -56,7 +59,10 @@ int RunDownloader(int argc, const char* const* argv, FILE* in, FILE* out) {
   }
   if (options.status_register == 0) options.status_register = 2 * options.channel;
 
-  if (!options.file_name[0]) AskText(in, out, "File? ", options.file_name, kFileNameLimit);
+  if (!options.file_name[0] && !AskText(in, out, "File? ", options.file_name, kFileNameLimit)) {
+    PrintFileNameTooLong(out);
+    return kFailure;
+  }
   download::ProgramFile program;
   if (!OpenProgram(options.file_name, program)) {
     std::fprintf(out, "Can't open input file.\n");

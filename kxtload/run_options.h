@@ -8,8 +8,10 @@
 
 namespace kxtload {
 
-constexpr size_t kFileNameLimit = 256;  // 255 characters and the terminator
-constexpr size_t kTextLimit = 81;       // address and route text: 80 characters
+// A Linux path of up to 4095 characters and the terminator; a longer name is
+// refused, never cut into the name of another file.
+constexpr size_t kFileNameLimit = 4096;
+constexpr size_t kTextLimit = 81;  // address and route text: 80 characters
 constexpr size_t kPortSettingsLimit = 41;
 constexpr uint16_t kDefaultTcpPort = 502;
 constexpr const char* kDefaultPortSettings = "9600,E,8,1";

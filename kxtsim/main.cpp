@@ -15,6 +15,14 @@ int main(int argc, char** argv) {
   using namespace kxtsim;
   std::optional<SimOptions> options = ParseOptions(argc, argv, stderr);
   if (!options) return 1;
+  if (options->request == SimRequest::Help) {
+    PrintUsage(stdout);
+    return 0;
+  }
+  if (options->request == SimRequest::Version) {
+    PrintBanner(stdout);
+    return 0;
+  }
 
   int stop_fd = platform::InstallStopSignalDescriptor();
   if (stop_fd < 0) {

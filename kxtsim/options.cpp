@@ -43,6 +43,8 @@ std::optional<SerialProtocol> ProtocolNamed(const std::string& name) {
 
 }  // namespace
 
+void PrintBanner(FILE* out) { std::fputs("kxtsim simulated KXT4 module\n", out); }
+
 void PrintUsage(FILE* out) {
   std::fputs(
       "usage: kxtsim [--tcp PORT] [--serial symax|gateway|rtu|ascii] [options]\n"
@@ -66,7 +68,8 @@ void PrintUsage(FILE* out) {
       "  --drop N              no reply to every N-th request\n"
       "  --corrupt N           wrong check on every N-th frame sent\n"
       "  --busy N              Sy/Max: answer every N-th frame busy (DLE SYN)\n"
-      "  -v                    one line per request\n",
+      "  -v                    one line per request\n"
+      "  --help                this text;  --version  the banner line\n",
       out);
 }
 
@@ -76,6 +79,10 @@ std::optional<SimOptions> ParseOptions(int argc, const char* const* argv, FILE* 
   bool serial_wanted = false;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    if (arg == "--help" || arg == "--version") {
+      options.request = arg == "--help" ? SimRequest::Help : SimRequest::Version;
+      return options;
+    }
     const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
     long value = 0;
     bool ok = true;

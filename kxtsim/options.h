@@ -27,7 +27,11 @@ struct SerialOptions {
   int BitsPerCharacter() const { return 1 + data_bits + (parity == 'N' ? 0 : 1) + stop_bits; }
 };
 
+// What the command line asks for: a run, or only the usage or the banner.
+enum class SimRequest { Run, Help, Version };
+
 struct SimOptions {
+  SimRequest request = SimRequest::Run;
   std::optional<uint16_t> tcp_port;
   std::optional<SerialOptions> serial;
   ModuleOptions module;
@@ -36,9 +40,12 @@ struct SimOptions {
 };
 
 // Parses argv. On failure prints the reason and the usage to `err` and
-// returns nothing.
+// returns nothing. --help or --version, met where an option may stand, ends
+// the parse with that request and nothing else checked.
 std::optional<SimOptions> ParseOptions(int argc, const char* const* argv, FILE* err);
 
 void PrintUsage(FILE* out);
+// The banner line, the answer to --version.
+void PrintBanner(FILE* out);
 
 }  // namespace kxtsim

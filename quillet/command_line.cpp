@@ -42,13 +42,16 @@ const char* const kUsage =
     "  by 10.  Home to go to register 1.  0..9, A..F to enter new value.  Enter to\n"
     "  update without moving.  F10 to acknowledge error.  Escape to exit.";
 
+// After a blank line; the last line has no line break.
+void PrintUsage(FILE* out) { std::fprintf(out, "\n%s", kUsage); }
+
 Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
   const char* value = arg + 2;
   switch (std::toupper(static_cast<unsigned char>(arg[1]))) {
     case '?':
     case 'H':
-      std::fprintf(out, "\n%s", kUsage);
-      return Outcome::Exit;
+      PrintUsage(out);
+      return Outcome::ExitSuccess;
     case 'G':
       options.gateway = true;
       break;
@@ -152,9 +155,19 @@ Outcome ParseRoute(FILE* out, RunOptions& options) {
 
 }  // namespace
 
-void PrintBanner(FILE* out) {
+void PrintBannerLine(FILE* out) {
   std::fprintf(out, "Veltrane Sy/Max Register Editor QUILLET %s\n", "18Jan99");
+}
+
+void PrintBanner(FILE* out) {
+  PrintBannerLine(out);
   std::fprintf(out, "Type QUILLET -? for more information.\n");
+}
+
+bool AsksForVersion(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--version") == 0) return true;
+  return false;
 }
 
 Outcome ParseCommandLine(int argc, const char* const* argv, FILE* in, FILE* out,
@@ -162,8 +175,13 @@ Outcome ParseCommandLine(int argc, const char* const* argv, FILE* in, FILE* out,
   bool have_address = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0) {
+      PrintUsage(out);
+      return Outcome::ExitSuccess;
+    }
     if (IsSwitch(arg)) {
-      if (HandleSwitch(arg, out, options) == Outcome::Exit) return Outcome::Exit;
+      Outcome outcome = HandleSwitch(arg, out, options);
+      if (outcome != Outcome::Continue) return outcome;
     } else if (!have_address) {
       CopyBounded(options.address, kTextLimit, arg);
       have_address = true;

@@ -1,16 +1,12 @@
 #include "quillet/link_opening.h"
 
-#include <cctype>
 #include <cstring>
 
+#include "cli/address_text.h"
 #include "cli/argument_text.h"
 
 namespace quillet {
 namespace {
-
-bool IsComForm(const char* address) {
-  return std::strncmp(address, "COM", 3) == 0 && address[3] != '\0' && address[4] == ':';
-}
 
 // The whole address is a leading part of `name` ("S" and "SFI" of "SFI610").
 bool IsLeadingPartOf(const char* address, const char* name) {
@@ -62,37 +58,24 @@ Outcome OpenSerial(RunOptions& options, const char* port_name, FILE* out) {
 }
 
 Outcome OpenComPort(RunOptions& options, FILE* out) {
-  char* settings = options.address + 5;
-  if (*settings) {
-    if (options.port_settings_given) {
-      std::fprintf(out, "\nWhen using -M, don't provide setup information after %5.5s\n",
-                   options.address);
-      std::fprintf(out, "  Using settings: %s\n\n", settings);
-    }
-    std::snprintf(options.port_settings, kPortSettingsLimit, "%s", settings);
-    *settings = '\0';
-  }
+  cli::TakeComPortSettings(options.address, options.port_settings_given, options.port_settings,
+                           kPortSettingsLimit, out);
   if (!options.port_settings[0])
     std::fprintf(out, "Use MODE to set port parameters before running QUILLET.\n");
   return OpenSerial(options, options.address, out);
 }
 
 Outcome OpenTcp(RunOptions& options, FILE* out) {
-  if (char* colon = std::strchr(options.address, ':')) {
-    options.tcp_port = 0;
-    for (const char* p = colon + 1; std::isdigit(static_cast<unsigned char>(*p)); ++p)
-      options.tcp_port =
-          options.tcp_port > 0x0FFFFFFF ? 0xFFFFFFFF : options.tcp_port * 10 + (*p - '0');
-    *colon = '\0';
-  }
+  bool port_fits = cli::SplitHostAndPort(options.address, options.tcp_port);
   if (options.route.count > 1) {
     std::fprintf(out, "Modbus TCP route can only have one drop.\n");
     return Outcome::Exit;
   }
   uint16_t unit = options.route.count == 1 ? options.route.drops[0] : 0;
   options.highest_register = 65535;
-  options.link =
-      linklib::OpenModbusTCP(options.address, static_cast<uint16_t>(options.tcp_port), unit);
+  options.link = port_fits ? linklib::OpenModbusTCP(options.address,
+                                                    static_cast<uint16_t>(options.tcp_port), unit)
+                           : nullptr;
   if (!options.link) {
     std::fprintf(out, "Can't open TCP connection to %s:%u\n", options.address, options.tcp_port);
     return Outcome::Exit;
@@ -132,15 +115,16 @@ bool IsCardForm(const char* address) {
 }
 
 Outcome OpenByAddress(RunOptions& options, FILE* out) {
-  // A serial device path (/dev/ttyUSB0, a pseudo-terminal) is taken whole and
-  // as typed: Linux paths are case-sensitive. Its settings come from -M.
-  if (options.address[0] == '/') {
-    if (!options.port_settings[0])
-      std::fprintf(out, "Use MODE to set port parameters before running QUILLET.\n");
-    return OpenSerial(options, options.address, out);
+  switch (cli::ClassifyAddress(options.address)) {
+    case cli::AddressForm::DevicePath:  // its settings come from -M
+      if (!options.port_settings[0])
+        std::fprintf(out, "Use MODE to set port parameters before running QUILLET.\n");
+      return OpenSerial(options, options.address, out);
+    case cli::AddressForm::ComPort:
+      return OpenComPort(options, out);
+    case cli::AddressForm::Other:
+      break;
   }
-  for (char* p = options.address; *p; ++p) *p = std::toupper(static_cast<unsigned char>(*p));
-  if (IsComForm(options.address)) return OpenComPort(options, out);
   if (IsCardForm(options.address)) return OpenCard(options, out);
   if (std::strchr(options.address, '.')) return OpenTcp(options, out);
   std::fprintf(out, "Illegal Port or Base Address \"%s\"\n", options.address);

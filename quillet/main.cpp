@@ -10,9 +10,20 @@
 int main(int argc, char** argv) {
   using namespace quillet;
   linklib::SetProgramStyle(linklib::ProgramStyle::RegisterEditor);
+  if (AsksForVersion(argc, argv)) {
+    PrintBannerLine(stdout);
+    return 0;
+  }
   RunOptions options;
   PrintBanner(stdout);
-  if (ParseCommandLine(argc, argv, stdin, stdout, options) == Outcome::Exit) return 1;
+  switch (ParseCommandLine(argc, argv, stdin, stdout, options)) {
+    case Outcome::Exit:
+      return 1;
+    case Outcome::ExitSuccess:
+      return 0;
+    case Outcome::Continue:
+      break;
+  }
   if (OpenLinkFromOptions(options, stdout) == Outcome::Exit) return 1;
   return RunEditorSession(options);
 }
