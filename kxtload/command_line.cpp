@@ -125,13 +125,13 @@ bool AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size) {
   if (!std::fgets(line, sizeof line, in)) return true;
   bool whole_line = std::strchr(line, '\n') != nullptr;
   line[std::strcspn(line, "\r\n")] = '\0';
-  // What the text cannot hold is read and dropped, so that it never answers
-  // a later prompt.
+  // What the line buffer cannot hold is read and dropped, so that it never
+  // answers a later prompt.
+  bool dropped = false;
   if (!whole_line)
-    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) {
-    }
+    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) dropped = true;
   CopyBounded(text, size, line);
-  return whole_line && std::strlen(line) < size;
+  return !dropped && std::strlen(line) < size;
 }
 
 void AskChannelAndStatusRegister(FILE* in, FILE* out, RunOptions& options) {

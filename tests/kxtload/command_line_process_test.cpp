@@ -87,30 +87,37 @@ TEST_F(KxtloadCommandLineTest, MessagesAndExitStatus) {
   }
 }
 
-TEST_F(KxtloadCommandLineTest, UsageTextEndsWithStatusZero) {
-  testsupport::ProcessResult result = testsupport::RunProcess(kKxtload, {"-?"});
+const std::string kUsage =
+    "Usage is:\n"
+    "  KXTLOAD <channel> <file>[.KXB] COMn:[baud,parity,data,stop] [<route>] switches\n"
+    "  KXTLOAD <channel> <file>[.KXB] n.n.n.n[:port] [<route>] [switches] for Modbus TCP.\n"
+    "  KXTLOAD <channel> <file>[.KXB] host.dom[:port] [<route>] [switches] for Modbus TCP.\n"
+    "  where <channel> is the KXT channel (1 through 4),\n"
+    "  COMn: is a PC COM port name (for example COM1:),\n"
+    "  n.n.n.n is an IP address in dotted decimal form,\n"
+    "  host.dom is an IP host name.\n"
+    "\n"
+    "Switches:\n"
+    "  -A        Enable autostart for download program.\n"
+    "  -S<reg>   Move status registers to reg and reg+1\n"
+    "  -C<count> Load long program in <count> contiguous channels.\n"
+    "  -M<baud>,[E|O|N],[7|8],[1|2]   Set port mode (COM).\n"
+    "  -N        Don't erase before loading.\n"
+    "  -?        Display this help message.\n";
+
+// Asking for the usage or the version is a completed run.
+TEST_F(KxtloadCommandLineTest, UsageAndVersionEndWithStatusZero) {
+  for (const char* help : {"-?", "--help"}) {
+    SCOPED_TRACE(help);
+    testsupport::ProcessResult result = testsupport::RunProcess(kKxtload, {help});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.output, kBanner + kUsage);
+  }
+  testsupport::ProcessResult result = testsupport::RunProcess(kKxtload, {"--version"});
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(result.output,
-            kBanner +
-                "Usage is:\n"
-                "  KXTLOAD <channel> <file>[.KXB] COMn:[baud,parity,data,stop] [<route>] switches\n"
-                "  KXTLOAD <channel> <file>[.KXB] n.n.n.n[:port] [<route>] [switches] for Modbus "
-                "TCP.\n"
-                "  KXTLOAD <channel> <file>[.KXB] host.dom[:port] [<route>] [switches] for Modbus "
-                "TCP.\n"
-                "  where <channel> is the KXT channel (1 through 4),\n"
-                "  COMn: is a PC COM port name (for example COM1:),\n"
-                "  n.n.n.n is an IP address in dotted decimal form,\n"
-                "  host.dom is an IP host name.\n"
-                "\n"
-                "Switches:\n"
-                "  -A        Enable autostart for download program.\n"
-                "  -S<reg>   Move status registers to reg and reg+1\n"
-                "  -C<count> Load long program in <count> contiguous channels.\n"
-                "  -M<baud>,[E|O|N],[7|8],[1|2]   Set port mode (COM).\n"
-                "  -N        Don't erase before loading.\n"
-                "  -?        Display this help message.\n");
+  EXPECT_EQ(result.output, kBanner);
 }
 
 TEST_F(KxtloadCommandLineTest, OverlongArgumentsAndAnswersNeverOverrun) {

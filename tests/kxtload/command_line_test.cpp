@@ -121,13 +121,21 @@ TEST(KxtloadArgumentsTest, PositionalArgumentsAndSwitchesInAnyOrder) {
   }
 }
 
-TEST(KxtloadArgumentsTest, HelpAndUnknownSwitches) {
-  for (const char* help : {"-?", "-h", "-H", "/?"}) {
+TEST(KxtloadArgumentsTest, HelpVersionAndUnknownSwitches) {
+  for (const char* help : {"-?", "-h", "-H", "/?", "--help"}) {
     RunOptions options;
     std::string printed;
     EXPECT_EQ(Parse({"1", help, "-Q"}, options, &printed), Outcome::ExitSuccess) << help;
     EXPECT_EQ(printed.rfind("Usage is:\n", 0), 0u) << help;
     EXPECT_NE(printed.find("  -?        Display this help message.\n"), std::string::npos);
+  }
+  // --version anywhere: the banner, already printed, says it all.
+  for (std::vector<std::string> args :
+       {std::vector<std::string>{"--version"}, {"-Q", "1", "--version"}, {"-?", "--version"}}) {
+    RunOptions options;
+    std::string printed;
+    EXPECT_EQ(Parse(args, options, &printed), Outcome::ExitSuccess) << args[0];
+    EXPECT_EQ(printed, "");
   }
   struct Case {
     const char* arg;
@@ -144,20 +152,29 @@ TEST(KxtloadArgumentsTest, HelpAndUnknownSwitches) {
   }
 }
 
-TEST(KxtloadArgumentsTest, LongArgumentsAreCut) {
+// A file name is never cut into the name of another file: up to 4095
+// characters it is kept whole, beyond that it is refused. The other texts are
+// cut.
+TEST(KxtloadArgumentsTest, LongFileNamesAreRefusedOtherTextsCut) {
   RunOptions options;
-  std::string long_name(400, 'f');
+  std::string longest_name(kFileNameLimit - 1, 'f');
   std::string long_address(200, 'a');
   std::string long_settings(100, '9');
-  ASSERT_EQ(Parse({"1", long_name, long_address, "-M" + long_settings, std::string(50, '1'),
+  ASSERT_EQ(Parse({"1", longest_name, long_address, "-M" + long_settings, std::string(50, '1'),
                    std::string(50, '2')},
                   options),
             Outcome::Continue);
-  EXPECT_EQ(std::string(options.file_name), long_name.substr(0, kFileNameLimit - 1));
+  EXPECT_EQ(std::string(options.file_name), longest_name);
   EXPECT_EQ(std::string(options.address), long_address.substr(0, kTextLimit - 1));
   EXPECT_EQ(std::string(options.port_settings), long_settings.substr(0, kPortSettingsLimit - 1));
   EXPECT_EQ(std::string(options.route_text),
             (std::string(50, '1') + " " + std::string(50, '2')).substr(0, kTextLimit - 1));
+
+  RunOptions refused;
+  std::string printed;
+  EXPECT_EQ(Parse({"1", std::string(kFileNameLimit, 'f'), "a.b"}, refused, &printed),
+            Outcome::ExitFailure);
+  EXPECT_EQ(printed, "File name too long: at most 4095 characters.\n");
 }
 
 TEST(KxtloadRouteTest, DropsAndFlags) {
@@ -221,15 +238,19 @@ TEST(KxtloadPromptTest, TextAnswersAreCutAndTheRestOfTheLineDropped) {
   Input in(std::string(300, 'a') + "\r\nsecond\nthird");
   Output out;
   char text[kTextLimit];
-  AskText(in.get(), out.get(), "File? ", text, sizeof text);
+  EXPECT_FALSE(AskText(in.get(), out.get(), "File? ", text, sizeof text));  // cut
   EXPECT_EQ(std::string(text), std::string(kTextLimit - 1, 'a'));
-  AskText(in.get(), out.get(), "Port, IP address, or host name? ", text, sizeof text);
+  EXPECT_TRUE(AskText(in.get(), out.get(), "Port, IP address, or host name? ", text, sizeof text));
   EXPECT_EQ(std::string(text), "second");
-  AskText(in.get(), out.get(), "File? ", text, sizeof text);
+  EXPECT_TRUE(AskText(in.get(), out.get(), "File? ", text, sizeof text));
   EXPECT_EQ(std::string(text), "third");
-  AskText(in.get(), out.get(), "File? ", text, sizeof text);
+  EXPECT_TRUE(AskText(in.get(), out.get(), "File? ", text, sizeof text));
   EXPECT_EQ(std::string(text), "");
   EXPECT_EQ(out.Text(), "File? Port, IP address, or host name? File? File? ");
+
+  Input longest(std::string(kTextLimit - 1, 'b') + "\n");
+  EXPECT_TRUE(AskText(longest.get(), out.get(), "File? ", text, sizeof text));
+  EXPECT_EQ(std::string(text), std::string(kTextLimit - 1, 'b'));
 }
 
 }  // namespace

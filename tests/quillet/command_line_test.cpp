@@ -9,6 +9,7 @@
 
 #include "cli/argument_text.h"
 #include "quillet/link_opening.h"
+#include "tests/support/run_process.h"
 #include "tests/support/sim_process.h"
 
 namespace quillet {
@@ -106,13 +107,40 @@ TEST(QuilletCommandLine, FailureTable) {
 
 TEST(QuilletCommandLine, HelpIsPrintedTheMomentItIsMet) {
   RunResult run = RunQuillet({"-?", "-Z", "COM10:"});
-  EXPECT_EQ(run.outcome, Outcome::Exit);
+  EXPECT_EQ(run.outcome, Outcome::ExitSuccess);
   EXPECT_EQ(run.printed.rfind("\nUsage is:\n", 0), 0u);
   EXPECT_NE(
       run.printed.find("  update without moving.  F10 to acknowledge error.  Escape to exit."),
       std::string::npos);
   EXPECT_EQ(run.printed.back(), '.');  // the last usage line has no line break
   EXPECT_EQ(run.printed.find("Unrecognized"), std::string::npos);
+}
+
+// Asking for the usage or the version is a completed run (status 0);
+// --version prints the banner line alone.
+TEST(QuilletCommandLine, UsageAndVersionAsAProcess) {
+  const std::string quillet = std::string(KXT_BIN_DIR) + "/quillet";
+  const std::string banner = "Veltrane Sy/Max Register Editor QUILLET 18Jan99\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string start;  // what the output begins with
+  } cases[] = {
+      {{"--help"}, banner + "Type QUILLET -? for more information.\n\nUsage is:\n"},
+      {{"-?"}, banner + "Type QUILLET -? for more information.\n\nUsage is:\n"},
+      {{"COM10:", "--help", "-Z"}, banner + "Type QUILLET -? for more information.\n\nUsage is:\n"},
+      {{"--version"}, banner},
+      {{"-Z", "--version"}, banner},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    testsupport::ProcessResult result = testsupport::RunProcess(quillet, c.args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.output.rfind(c.start, 0), 0u) << result.output;
+    if (c.args.back() == "--version") {
+      EXPECT_EQ(result.output, banner);
+    }
+  }
 }
 
 TEST(QuilletCommandLine, PortSettingsAfterTheColonWinOverM) {
@@ -161,6 +189,23 @@ TEST(QuilletCommandLine, StartRegisterIsCheckedAfterTheOpen) {
                 std::string::npos);
     }
   }
+}
+
+// A TCP port beyond 16 bits is refused, never wrapped: the port of a
+// listening kxtsim plus 65536 must not reach it.
+TEST(QuilletCommandLine, PortAbove65535IsRefusedNotWrapped) {
+  auto sim = testsupport::SimProcess::Start({"--tcp", "0"});
+  ASSERT_TRUE(sim);
+  for (uint32_t port : {uint32_t(sim->tcp_port()) + 65536, uint32_t(sim->tcp_port()) + 131072}) {
+    std::string address = "127.0.0.1:" + std::to_string(port);
+    RunResult run = RunQuillet({address.c_str()});
+    EXPECT_EQ(run.outcome, Outcome::Exit) << address;
+    EXPECT_EQ(run.options.link, nullptr);
+    EXPECT_NE(run.printed.find("Can't open TCP connection to " + address + "\n"), std::string::npos)
+        << run.printed;
+  }
+  std::string address = "127.0.0.1:" + std::to_string(sim->tcp_port());
+  EXPECT_EQ(RunQuillet({address.c_str()}).outcome, Outcome::Continue);
 }
 
 TEST(QuilletCommandLine, LeadingDigitConversions) {
