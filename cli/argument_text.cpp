@@ -14,10 +14,37 @@ bool IsSwitch(const char* arg) {
 
 void CopyBounded(char* to, size_t size, const char* from) { std::snprintf(to, size, "%s", from); }
 
-void AppendWord(char* text, size_t size, const char* word) {
+bool CopyWhole(char* to, size_t size, const char* from) {
+  size_t length = std::strlen(from);
+  if (length >= size) return false;
+  std::memcpy(to, from, length + 1);
+  return true;
+}
+
+bool AppendWord(char* text, size_t size, const char* word) {
   size_t used = std::strlen(text);
-  if (used > 0 && used + 1 < size) text[used++] = ' ';
-  if (used < size) CopyBounded(text + used, size - used, word);
+  size_t blank = used > 0 ? 1 : 0;
+  if (used + blank + std::strlen(word) >= size) return false;
+  if (blank) text[used++] = ' ';
+  return CopyWhole(text + used, size - used, word);
+}
+
+void PrintTooLong(FILE* out, const char* what, size_t size) {
+  std::fprintf(out, "%s too long: at most %zu characters.\n", what, size - 1);
+}
+
+bool ReadLine(FILE* in, char* text, size_t size) {
+  text[0] = '\0';
+  if (!std::fgets(text, static_cast<int>(size), in)) return true;
+  bool whole = std::strchr(text, '\n') != nullptr;
+  text[std::strcspn(text, "\r\n")] = '\0';
+  if (whole) return true;
+  // The text is full: only a line break (or the end of input) may follow.
+  int c = std::fgetc(in);
+  if (c == '\r') c = std::fgetc(in);
+  bool fits = c == EOF || c == '\n';
+  while (c != EOF && c != '\n') c = std::fgetc(in);
+  return fits;
 }
 
 int32_t LeadingDecimal(const char* text) {

@@ -11,8 +11,10 @@ namespace {
 
 using cli::AppendWord;
 using cli::CopyBounded;
+using cli::CopyWhole;
 using cli::IsSwitch;
 using cli::LeadingDecimal;
+using cli::PrintTooLong;
 
 const char* const kUsage =
     "Usage is:\n"
@@ -65,15 +67,18 @@ Outcome HandlePositional(const char* arg, FILE* out, RunOptions& options) {
   if (options.channel == 0) {
     options.channel = LeadingDecimal(arg);
   } else if (!options.file_name[0]) {
-    if (std::strlen(arg) >= kFileNameLimit) {
-      PrintFileNameTooLong(out);
+    if (!CopyWhole(options.file_name, kFileNameLimit, arg)) {
+      PrintTooLong(out, "File name", kFileNameLimit);
       return Outcome::ExitFailure;
     }
-    CopyBounded(options.file_name, kFileNameLimit, arg);
   } else if (!options.address[0]) {
-    CopyBounded(options.address, kTextLimit, arg);
-  } else {
-    AppendWord(options.route_text, kTextLimit, arg);
+    if (!CopyWhole(options.address, kAddressLimit, arg)) {
+      PrintTooLong(out, "Address", kAddressLimit);
+      return Outcome::ExitFailure;
+    }
+  } else if (!AppendWord(options.route_text, kTextLimit, arg)) {
+    PrintTooLong(out, "Route", kTextLimit);
+    return Outcome::ExitFailure;
   }
   return Outcome::Continue;
 }
@@ -92,10 +97,6 @@ int32_t LeadingUnsigned(const char* text) {
 void PrintBanner(FILE* out) { std::fprintf(out, "Veltrane KXT Downloader %s\n", "23Dec98"); }
 
 void PrintUsage(FILE* out) { std::fputs(kUsage, out); }
-
-void PrintFileNameTooLong(FILE* out) {
-  std::fprintf(out, "File name too long: at most %zu characters.\n", kFileNameLimit - 1);
-}
 
 Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions& options) {
   // The banner line, printed before the arguments are read, is the version.
@@ -120,18 +121,7 @@ Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions&
 bool AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size) {
   std::fputs(prompt, out);
   std::fflush(out);
-  text[0] = '\0';
-  char line[kFileNameLimit + 1];  // the longest name and its line break
-  if (!std::fgets(line, sizeof line, in)) return true;
-  bool whole_line = std::strchr(line, '\n') != nullptr;
-  line[std::strcspn(line, "\r\n")] = '\0';
-  // What the line buffer cannot hold is read and dropped, so that it never
-  // answers a later prompt.
-  bool dropped = false;
-  if (!whole_line)
-    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) dropped = true;
-  CopyBounded(text, size, line);
-  return !dropped && std::strlen(line) < size;
+  return cli::ReadLine(in, text, size);
 }
 
 void AskChannelAndStatusRegister(FILE* in, FILE* out, RunOptions& options) {

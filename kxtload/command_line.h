@@ -14,20 +14,19 @@ enum class Outcome { Continue, ExitSuccess, ExitFailure };
 // The banner is also the answer to --version.
 void PrintBanner(FILE* out);
 void PrintUsage(FILE* out);
-void PrintFileNameTooLong(FILE* out);
 
 // Walks argv[1..] into `options`. ExitSuccess after the usage text (-?, -H,
 // --help, printed the moment it is met) or when --version stands anywhere;
-// ExitFailure after an unrecognised switch or a file
-// name too long to hold (its message printed).
+// ExitFailure after an unrecognised switch, or a file name, address or route
+// too long to hold whole (its message printed).
 Outcome ParseArguments(int argc, const char* const* argv, FILE* out, RunOptions& options);
 
 // Asks for the channel and then the status register (whose answer replaces
 // any -S value).
 void AskChannelAndStatusRegister(FILE* in, FILE* out, RunOptions& options);
-// Prints `prompt` and reads one whole line into `text` (cut to `size`-1
-// characters; the rest of the line is read and dropped). End of input gives
-// an empty text. False when the answer was cut.
+// Prints `prompt` and reads one whole line into `text`; false when the
+// answer was too long for it (the rest of the line is read and dropped).
+// End of input gives an empty text.
 bool AskText(FILE* in, FILE* out, const char* prompt, char* text, size_t size);
 
 // Drops, Net-to-Net and Gateway from the route text; at most 8 drops, and

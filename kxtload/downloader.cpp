@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/argument_text.h"
 #include "download/download_sequence.h"
 #include "kxtload/command_line.h"
 #include "kxtload/console_front_end.h"
@@ -60,7 +61,7 @@ int RunDownloader(int argc, const char* const* argv, FILE* in, FILE* out) {
   if (options.status_register == 0) options.status_register = 2 * options.channel;
 
   if (!options.file_name[0] && !AskText(in, out, "File? ", options.file_name, kFileNameLimit)) {
-    PrintFileNameTooLong(out);
+    cli::PrintTooLong(out, "File name", kFileNameLimit);
     return kFailure;
   }
   download::ProgramFile program;
@@ -68,8 +69,11 @@ int RunDownloader(int argc, const char* const* argv, FILE* in, FILE* out) {
     std::fprintf(out, "Can't open input file.\n");
     return kFailure;
   }
-  if (!options.address[0])
-    AskText(in, out, "Port, IP address, or host name? ", options.address, kTextLimit);
+  if (!options.address[0] &&
+      !AskText(in, out, "Port, IP address, or host name? ", options.address, kAddressLimit)) {
+    cli::PrintTooLong(out, "Address", kAddressLimit);
+    return kFailure;
+  }
   ParseRoute(options);
 
   LinkOwner link(OpenLinkFromOptions(options, out));

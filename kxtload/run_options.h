@@ -8,10 +8,12 @@
 
 namespace kxtload {
 
-// A Linux path of up to 4095 characters and the terminator; a longer name is
-// refused, never cut into the name of another file.
+// Names hold a Linux path of up to 4095 characters and the terminator: the
+// program file, and the address (a device path or a host name). A longer
+// name is refused, never cut into another name.
 constexpr size_t kFileNameLimit = 4096;
-constexpr size_t kTextLimit = 81;  // address and route text: 80 characters
+constexpr size_t kAddressLimit = 4096;
+constexpr size_t kTextLimit = 81;  // route text and prompt answers: 80 characters
 constexpr size_t kPortSettingsLimit = 41;
 constexpr uint16_t kDefaultTcpPort = 502;
 constexpr const char* kDefaultPortSettings = "9600,E,8,1";
@@ -26,7 +28,7 @@ struct RunOptions {
   bool erase = true;
   char port_settings[kPortSettingsLimit] = {};
   char file_name[kFileNameLimit] = {};
-  char address[kTextLimit] = {};
+  char address[kAddressLimit] = {};
   char route_text[kTextLimit] = {};
   uint32_t tcp_port = kDefaultTcpPort;
   linklib::Route route;

@@ -114,18 +114,12 @@ Outcome HandleSwitch(const char* arg, FILE* out, RunOptions& options) {
   return Outcome::Continue;
 }
 
-void ReadAddressLine(FILE* in, FILE* out, RunOptions& options) {
+Outcome ReadAddressLine(FILE* in, FILE* out, RunOptions& options) {
   std::fprintf(out, "Port, IP, or Base Address? ");
   std::fflush(out);
-  char line[kTextLimit] = {};
-  if (!std::fgets(line, sizeof line, in)) return;
-  bool whole_line = std::strchr(line, '\n') != nullptr;
-  line[std::strcspn(line, "\r\n")] = '\0';
-  // An answer longer than the address holds is cut: drop the rest of the line.
-  if (!whole_line)
-    for (int c = std::fgetc(in); c != EOF && c != '\n'; c = std::fgetc(in)) {
-    }
-  CopyBounded(options.address, kTextLimit, line);
+  if (cli::ReadLine(in, options.address, kAddressLimit)) return Outcome::Continue;
+  cli::PrintTooLong(out, "Address", kAddressLimit);
+  return Outcome::Exit;
 }
 
 Outcome ParseRoute(FILE* out, RunOptions& options) {
@@ -183,13 +177,17 @@ Outcome ParseCommandLine(int argc, const char* const* argv, FILE* in, FILE* out,
       Outcome outcome = HandleSwitch(arg, out, options);
       if (outcome != Outcome::Continue) return outcome;
     } else if (!have_address) {
-      CopyBounded(options.address, kTextLimit, arg);
+      if (!cli::CopyWhole(options.address, kAddressLimit, arg)) {
+        cli::PrintTooLong(out, "Address", kAddressLimit);
+        return Outcome::Exit;
+      }
       have_address = true;
-    } else {
-      AppendWord(options.route_text, kTextLimit, arg);
+    } else if (!AppendWord(options.route_text, kTextLimit, arg)) {
+      cli::PrintTooLong(out, "Route", kTextLimit);
+      return Outcome::Exit;
     }
   }
-  if (!have_address) ReadAddressLine(in, out, options);
+  if (!have_address && ReadAddressLine(in, out, options) == Outcome::Exit) return Outcome::Exit;
   return ParseRoute(out, options);
 }
 

@@ -9,13 +9,16 @@
 
 namespace quillet {
 
-constexpr size_t kTextLimit = 84;          // 83 characters and the terminator
+// The address holds a Linux path (a serial device) or a host name of up to
+// 4095 characters; a longer one is refused, never cut into another name.
+constexpr size_t kAddressLimit = 4096;
+constexpr size_t kTextLimit = 84;          // route: 83 characters and the terminator
 constexpr size_t kPortSettingsLimit = 41;  // 40 characters and the terminator
 
 enum class ModbusMode { None, Ascii, Rtu };
 
 struct RunOptions {
-  char address[kTextLimit] = {};
+  char address[kAddressLimit] = {};
   char route_text[kTextLimit] = {};
   linklib::Route route;
   char port_settings[kPortSettingsLimit] = {};

@@ -120,20 +120,40 @@ TEST_F(KxtloadCommandLineTest, UsageAndVersionEndWithStatusZero) {
   EXPECT_EQ(result.output, kBanner);
 }
 
+// Overlong arguments and answers never overrun: names and routes are
+// refused whole, settings are cut, and answers too long for the number
+// prompts are dropped.
 TEST_F(KxtloadCommandLineTest, OverlongArgumentsAndAnswersNeverOverrun) {
   const std::string huge(100000, 'x');
-  testsupport::ProcessResult result = testsupport::RunProcess(
-      kKxtload, {"1", directory_ + "/prog", "127.0.0.1:99999" + huge, huge, "-M" + huge});
-  ASSERT_TRUE(result.finished);
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.output, kBanner + "Can't open TCP connection to 127.0.0.1:99999\n");
-
-  result = testsupport::RunProcess(kKxtload, {}, huge + "\n" + huge + "\n" + huge + "\n");
-  ASSERT_TRUE(result.finished);
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.output, kBanner +
-                               "Channel (1..4)? Status register (2..2047)? Invalid channel 0. "
-                               "Must be 1..4.\n");
+  const std::string program = directory_ + "/prog";
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    std::string output;  // after the banner
+  } cases[] = {
+      {{"1", huge, "a.b"}, "", "File name too long: at most 4095 characters.\n"},
+      {{"1", program, "127.0.0.1:99999" + huge},
+       "",
+       "Address too long: at most 4095 characters.\n"},
+      {{"1", program, "127.0.0.1", huge}, "", "Route too long: at most 80 characters.\n"},
+      {{"1", program, "127.0.0.1:99999", "-M" + huge},
+       "",
+       "Can't open TCP connection to 127.0.0.1:99999\n"},
+      {{"1"}, huge + "\n", "File? File name too long: at most 4095 characters.\n"},
+      {{"1", program},
+       huge + "\n",
+       "Port, IP address, or host name? Address too long: at most 4095 characters.\n"},
+      {{},
+       huge + "\n" + huge + "\n" + huge + "\n",
+       "Channel (1..4)? Status register (2..2047)? Invalid channel 0. Must be 1..4.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    testsupport::ProcessResult result = testsupport::RunProcess(kKxtload, c.args, c.input);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.output, kBanner + c.output);
+  }
 }
 
 }  // namespace

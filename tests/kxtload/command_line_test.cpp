@@ -152,29 +152,43 @@ TEST(KxtloadArgumentsTest, HelpVersionAndUnknownSwitches) {
   }
 }
 
-// A file name is never cut into the name of another file: up to 4095
-// characters it is kept whole, beyond that it is refused. The other texts are
-// cut.
-TEST(KxtloadArgumentsTest, LongFileNamesAreRefusedOtherTextsCut) {
+// Names and the route are never cut into another name or route: they are
+// kept whole up to their limits (4095 characters for a file name or an
+// address, 80 for the route) and refused beyond. Port settings are cut (and
+// then refused as settings).
+TEST(KxtloadArgumentsTest, LongTextsAreKeptWholeOrRefused) {
   RunOptions options;
   std::string longest_name(kFileNameLimit - 1, 'f');
-  std::string long_address(200, 'a');
+  std::string longest_address(kAddressLimit - 1, 'a');
   std::string long_settings(100, '9');
-  ASSERT_EQ(Parse({"1", longest_name, long_address, "-M" + long_settings, std::string(50, '1'),
-                   std::string(50, '2')},
+  std::string longest_route = std::string(40, '1') + " " + std::string(39, '2');
+  ASSERT_EQ(Parse({"1", longest_name, longest_address, "-M" + long_settings, std::string(40, '1'),
+                   std::string(39, '2')},
                   options),
             Outcome::Continue);
   EXPECT_EQ(std::string(options.file_name), longest_name);
-  EXPECT_EQ(std::string(options.address), long_address.substr(0, kTextLimit - 1));
+  EXPECT_EQ(std::string(options.address), longest_address);
   EXPECT_EQ(std::string(options.port_settings), long_settings.substr(0, kPortSettingsLimit - 1));
-  EXPECT_EQ(std::string(options.route_text),
-            (std::string(50, '1') + " " + std::string(50, '2')).substr(0, kTextLimit - 1));
+  EXPECT_EQ(std::string(options.route_text), longest_route);
 
-  RunOptions refused;
-  std::string printed;
-  EXPECT_EQ(Parse({"1", std::string(kFileNameLimit, 'f'), "a.b"}, refused, &printed),
-            Outcome::ExitFailure);
-  EXPECT_EQ(printed, "File name too long: at most 4095 characters.\n");
+  struct Case {
+    std::vector<std::string> args;
+    const char* message;
+  } cases[] = {
+      {{"1", std::string(kFileNameLimit, 'f'), "a.b"},
+       "File name too long: at most 4095 characters.\n"},
+      {{"1", "f", std::string(kAddressLimit, 'a')}, "Address too long: at most 4095 characters.\n"},
+      {{"1", "f", "a.b", std::string(81, '1')}, "Route too long: at most 80 characters.\n"},
+      {{"1", "f", "a.b", std::string(40, '1'), std::string(40, '2')},
+       "Route too long: at most 80 characters.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    RunOptions refused;
+    std::string printed;
+    EXPECT_EQ(Parse(c.args, refused, &printed), Outcome::ExitFailure);
+    EXPECT_EQ(printed, c.message);
+  }
 }
 
 TEST(KxtloadRouteTest, DropsAndFlags) {
@@ -248,9 +262,12 @@ TEST(KxtloadPromptTest, TextAnswersAreCutAndTheRestOfTheLineDropped) {
   EXPECT_EQ(std::string(text), "");
   EXPECT_EQ(out.Text(), "File? Port, IP address, or host name? File? File? ");
 
-  Input longest(std::string(kTextLimit - 1, 'b') + "\n");
-  EXPECT_TRUE(AskText(longest.get(), out.get(), "File? ", text, sizeof text));
-  EXPECT_EQ(std::string(text), std::string(kTextLimit - 1, 'b'));
+  // The longest answer fits, whatever line break follows it.
+  for (const char* end : {"\n", "\r\n", ""}) {
+    Input longest(std::string(kTextLimit - 1, 'b') + end);
+    EXPECT_TRUE(AskText(longest.get(), out.get(), "File? ", text, sizeof text));
+    EXPECT_EQ(std::string(text), std::string(kTextLimit - 1, 'b'));
+  }
 }
 
 }  // namespace

@@ -156,18 +156,35 @@ TEST(QuilletCommandLine, PortSettingsAfterTheColonWinOverM) {
             std::string::npos);
 }
 
-TEST(QuilletCommandLine, AddressPromptAndLongTextsAreCut) {
+// The address (a device path or host name) and the route are never cut
+// into another: kept whole up to their limits, refused beyond.
+TEST(QuilletCommandLine, AddressPromptAndLongTextsAreKeptWholeOrRefused) {
   RunResult prompted = RunQuillet({}, "nowhere at all\n");
   EXPECT_NE(prompted.printed.find("Port, IP, or Base Address? "), std::string::npos);
   EXPECT_NE(prompted.printed.find("Illegal Port or Base Address \"NOWHERE AT ALL\"\n"),
             std::string::npos);
 
-  std::string long_text(300, 'Q');
-  RunResult cut = RunQuillet({long_text.c_str()});
-  EXPECT_NE(cut.printed.find("\"" + std::string(83, 'Q') + "\""), std::string::npos);
-
-  RunResult long_answer = RunQuillet({}, (long_text + "\n").c_str());
-  EXPECT_NE(long_answer.printed.find("\"" + std::string(83, 'Q') + "\""), std::string::npos);
+  const std::string longest(kAddressLimit - 1, 'Q');
+  const std::string too_long(kAddressLimit, 'Q');
+  const std::string route_too_long(kTextLimit, '1');
+  struct Case {
+    std::vector<const char*> args;
+    std::string input;
+    std::string expected;
+  } cases[] = {
+      {{longest.c_str()}, "", "Illegal Port or Base Address \"" + longest + "\"\n"},
+      {{}, longest + "\n", "Illegal Port or Base Address \"" + longest + "\"\n"},
+      {{too_long.c_str(), "-?"}, "", "Address too long: at most 4095 characters.\n"},
+      {{}, too_long + "\n", "Address too long: at most 4095 characters.\n"},
+      {{"COM2:", route_too_long.c_str()}, "", "Route too long: at most 83 characters.\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.expected.substr(0, 40));
+    RunResult run = RunQuillet(c.args, c.input.c_str());
+    EXPECT_EQ(run.outcome, Outcome::Exit);
+    EXPECT_EQ(run.printed.find("Usage"), std::string::npos);
+    EXPECT_NE(run.printed.find(c.expected), std::string::npos) << run.printed.substr(0, 200);
+  }
 }
 
 // The start register is checked once the link is open, against the highest
