@@ -3,9 +3,11 @@
 // an error box and a question.
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "console/field_types.h"
 #include "console/fields.h"
+#include "console/line_editor.h"
 #include "console/menus.h"
 #include "console/screen.h"
 #include "console/windows.h"
@@ -48,6 +50,35 @@ std::uint32_t g_service_date = MakeTime(0, 0, 0, 10, 12, 95);
 std::uint16_t g_channels[9] = {3, 1, 2, 4};
 const char* const kBaudRates[] = {"9600", "19200", "38400", "57600", "115200", nullptr};
 
+struct FormValues {
+  char station[sizeof g_station];
+  std::uint16_t baud_rate;
+  std::uint16_t register_number;
+  std::int32_t set_point;
+  std::uint32_t service_date;
+  std::uint16_t channels[9];
+};
+
+FormValues SaveFormValues() {
+  FormValues values{};
+  std::memcpy(values.station, g_station, sizeof g_station);
+  values.baud_rate = g_baud_rate;
+  values.register_number = g_register;
+  values.set_point = g_set_point;
+  values.service_date = g_service_date;
+  std::memcpy(values.channels, g_channels, sizeof g_channels);
+  return values;
+}
+
+void RestoreFormValues(const FormValues& values) {
+  std::memcpy(g_station, values.station, sizeof g_station);
+  g_baud_rate = values.baud_rate;
+  g_register = values.register_number;
+  g_set_point = values.set_point;
+  g_service_date = values.service_date;
+  std::memcpy(g_channels, values.channels, sizeof g_channels);
+}
+
 void EditForm() {
   const LabelDef labels[] = {
       {7, 12, "Station name", kNormal},
@@ -59,20 +90,27 @@ void EditForm() {
       {14, 12, "Enter/Down: next  Up: back  F10: done  Escape: leave", kBright},
       {0, 0, nullptr, 0},
   };
+  // Values shown bright; a typed value replaces the old one on its first key,
+  // arrows first edit it.
+  constexpr std::uint32_t kTyped = kBright | kEditReplaceOnFirstKey;
   const FieldDef fields[] = {
-      {7, 30, 20, kFieldText, g_station, nullptr, 0},
-      {8, 30, 6, kFieldChoice, &g_baud_rate, kBaudRates, 0},
-      {9, 30, 5, kFieldUnsigned16, &g_register, nullptr, 0},
-      {10, 30, 9, kFieldSignedHundredths, &g_set_point, nullptr, 0},
-      {11, 30, 8, kFieldDate, &g_service_date, nullptr, 0},
-      {12, 30, 20, kFieldNumberList, g_channels, nullptr, 0},
+      {7, 30, 20, kFieldText, g_station, nullptr, kTyped},
+      {8, 30, 6, kFieldChoice, &g_baud_rate, kBaudRates, kBright},
+      {9, 30, 5, kFieldUnsigned16, &g_register, nullptr, kTyped},
+      {10, 30, 9, kFieldSignedHundredths, &g_set_point, nullptr, kTyped},
+      {11, 30, 8, kFieldDate, &g_service_date, nullptr, kTyped},
+      {12, 30, 20, kFieldNumberList, g_channels, nullptr, kTyped},
   };
   constexpr int kLast = sizeof fields / sizeof fields[0] - 1;
-  const char exit_keys[] = {static_cast<char>(kKeyF10), static_cast<char>(kKeyEscape), '\0'};
+  // Enter moves on (and on the last field ends the form); every field starts
+  // from its stored value.
+  const char exit_keys[] = {kKeyEnter, static_cast<char>(kKeyF10), kKeyEscape, '\0'};
   Window* window = OpenBox(5, 10, 15, 70, "Form");
   DrawLabels(labels);
   ShowFields(fields, 0, kLast, 0);
-  int key = EditFields(fields, 0, kLast, 0, exit_keys, 0);
+  const FormValues before = SaveFormValues();
+  int key = EditFields(fields, 0, kLast, 0, exit_keys, kEditStartFromText);
+  if (key == kKeyEscape) RestoreFormValues(before);  // Escape leaves the values as they were
   CloseWindow(&window);
   char set_point[16];
   FormatField(set_point, &g_set_point, kFieldSignedHundredths, 9, sizeof set_point);

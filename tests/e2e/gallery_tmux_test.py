@@ -132,12 +132,15 @@ class GalleryInTmux(unittest.TestCase):
         self.assertIn("12.50", shown)  # hundredths
         self.assertIn("12/10/95", shown)  # a date
         tmux("send-keys", "-t", "gallery", "-l", "Pump 7")  # the first key replaces the text
-        keys("Down", "Down")
+        keys("Enter", "Down")  # Enter moves on like Down
         tmux("send-keys", "-t", "gallery", "-l", "123")
-        keys("F10")
+        # Enter passes the set point: its edit starts from the stored value,
+        # so it is neither emptied nor refused.
+        keys("Enter", "Enter", "F10")
         shown = wait_text("Form left with key 154")
         self.assertIn("Pump 7, 19200 baud, register 123, set point 12.50", shown)
         self.assertNotIn("Station name", shown)
+        self.assertNotIn("Unacceptable format", shown)
         keys("Escape")
         wait_text("Leave the gallery?")
         keys("n")  # stays
