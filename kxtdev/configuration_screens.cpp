@@ -16,9 +16,9 @@ namespace {
 
 using namespace console;
 
-const char* const kConnectionTypes[] = {"None",       "Sy/Max COM:",  "Net-to-Net COM:",
-                                        "Gateway COM:", "Modbus RTU", "Modbus ASCII",
-                                        "Modbus TCP", nullptr};
+const char* const kConnectionTypes[] = {"None",         "Sy/Max COM:", "Net-to-Net COM:",
+                                        "Gateway COM:", "Modbus RTU",  "Modbus ASCII",
+                                        "Modbus TCP",   nullptr};
 const char* const kBaudRateChoices[] = {"50   ", "75   ", "110  ", "134.5", "150  ", "300  ",
                                         "600  ", "1200 ", "1800 ", "2400 ", "3600 ", "4800 ",
                                         "7200 ", "9600 ", "14400", "19200", nullptr};
@@ -110,22 +110,27 @@ struct ConnectionForm {
 
 // The fields of each connection type, bound to the live record.
 ConnectionForm FormFor(SetupRecord& setup, int type) {
-  const FieldDef port = {9, kFormFieldColumn, kConnectionPortWidth, kFieldChoice,
-                         &setup.com_port, SerialPortNames, kShowBright};
-  const FieldDef baud = {10, kFormFieldColumn, 5, kFieldChoice, &setup.baud_rate,
-                         kBaudRateChoices, kShowBright};
-  const FieldDef data_bits = {11, kFormFieldColumn, 1, kFieldChoice, &setup.data_bits,
-                              kDataBitsChoices, kShowBright};
-  const FieldDef stop_bits = {12, kFormFieldColumn, 1, kFieldChoice, &setup.stop_bits,
-                              kStopBitsChoices, kShowBright};
-  const FieldDef parity = {13, kFormFieldColumn, 4, kFieldChoice, &setup.parity, kParityChoices,
-                           kShowBright};
-  const FieldDef timeout = {15, kFormFieldColumn, 6, kFieldUnsigned16, &setup.timeout, nullptr,
-                            kTypedOver};
-  const FieldDef trap_errors = {16, kFormFieldColumn, 3, kFieldChoice, &setup.trap_errors,
-                                kYesNoChoices, kShowBright};
-  const FieldDef drop = {17, kFormFieldColumn, 3, kFieldNumberList, &setup.route, nullptr,
-                         kTypedOver};
+  const FieldDef port = {9,
+                         kFormFieldColumn,
+                         kConnectionPortWidth,
+                         kFieldChoice,
+                         &setup.com_port,
+                         SerialPortNames,
+                         kShowBright};
+  const FieldDef baud = {
+      10, kFormFieldColumn, 5, kFieldChoice, &setup.baud_rate, kBaudRateChoices, kShowBright};
+  const FieldDef data_bits = {
+      11, kFormFieldColumn, 1, kFieldChoice, &setup.data_bits, kDataBitsChoices, kShowBright};
+  const FieldDef stop_bits = {
+      12, kFormFieldColumn, 1, kFieldChoice, &setup.stop_bits, kStopBitsChoices, kShowBright};
+  const FieldDef parity = {
+      13, kFormFieldColumn, 4, kFieldChoice, &setup.parity, kParityChoices, kShowBright};
+  const FieldDef timeout = {15,      kFormFieldColumn, 6, kFieldUnsigned16, &setup.timeout,
+                            nullptr, kTypedOver};
+  const FieldDef trap_errors = {
+      16, kFormFieldColumn, 3, kFieldChoice, &setup.trap_errors, kYesNoChoices, kShowBright};
+  const FieldDef drop = {17,           kFormFieldColumn, 3,         kFieldNumberList,
+                         &setup.route, nullptr,          kTypedOver};
   switch (type) {
     case kConnectionSymax:
     case kConnectionNetToNet:
@@ -185,8 +190,12 @@ bool IsPreviousTypeKey(int key) { return key == kKeyLeft || key == '-'; }
 // Runs the connection form until it is accepted (Enter or F1 returned) or
 // left with Escape (Escape returned).
 int RunConnectionForm(SetupRecord& setup) {
-  static const char kExitKeys[] = {kKeyEnter, kKeyEscape, static_cast<char>(kKeyUp),
-                                   static_cast<char>(kKeyDown), static_cast<char>(kKeyF1), '\0'};
+  static const char kExitKeys[] = {kKeyEnter,
+                                   kKeyEscape,
+                                   static_cast<char>(kKeyUp),
+                                   static_cast<char>(kKeyDown),
+                                   static_cast<char>(kKeyF1),
+                                   '\0'};
   if (setup.connection_type > kConnectionTypeLast) setup.connection_type = kConnectionSymax;
   // A host without its terminator is safe as it is: the text field reads at
   // most 30 characters and writes at most 31 bytes.
@@ -197,15 +206,15 @@ int RunConnectionForm(SetupRecord& setup) {
     while (start < 0) {
       const int key = GetKey();
       if (IsNextTypeKey(key)) {
-        setup.connection_type = static_cast<uint16_t>(
-            setup.connection_type >= kConnectionTypeLast ? kConnectionSymax
-                                                         : setup.connection_type + 1);
+        setup.connection_type = static_cast<uint16_t>(setup.connection_type >= kConnectionTypeLast
+                                                          ? kConnectionSymax
+                                                          : setup.connection_type + 1);
         break;
       }
       if (IsPreviousTypeKey(key)) {
-        setup.connection_type = static_cast<uint16_t>(
-            setup.connection_type <= kConnectionSymax ? kConnectionTypeLast
-                                                      : setup.connection_type - 1);
+        setup.connection_type = static_cast<uint16_t>(setup.connection_type <= kConnectionSymax
+                                                          ? kConnectionTypeLast
+                                                          : setup.connection_type - 1);
         break;
       }
       if (key == kKeyDown || key == kKeyEnter) {
@@ -222,8 +231,8 @@ int RunConnectionForm(SetupRecord& setup) {
 
     PutText(kConnectionTypes[setup.connection_type], kTypeRow, kFormFieldColumn, kTypeWidth, ' ',
             kBright);
-    const int key = EditFields(form.fields, 0, form.field_count - 1, start, kExitKeys,
-                               kEditStartFromText);
+    const int key =
+        EditFields(form.fields, 0, form.field_count - 1, start, kExitKeys, kEditStartFromText);
     if (key == kKeyEnter || key == kKeyF1 || key == kKeyEscape) return key;
     // Up from the first field or Down from the last: back to the type.
   }
@@ -283,13 +292,13 @@ int CheckRange(void* value, const RangeCheck& range) {
 }
 
 int CheckScreenSize(void* value, int, const FieldDef*) {
-  return CheckRange(value, {20, "Register Viewer size must be <= 20",
-                            "Register Viewer size must be >= 1"});
+  return CheckRange(
+      value, {20, "Register Viewer size must be <= 20", "Register Viewer size must be >= 1"});
 }
 
 int CheckStartingRegister(void* value, int, const FieldDef*) {
-  return CheckRange(value, {8192, "Register Viewer start must be <= 8192",
-                            "Register Viewer start must be >= 1"});
+  return CheckRange(
+      value, {8192, "Register Viewer start must be <= 8192", "Register Viewer start must be >= 1"});
 }
 
 }  // namespace
@@ -314,15 +323,14 @@ linklib::LinkHandle* ConfigureComputer(Session& session) {
 
 void ConfigureTerminal(Session& session) {
   static const LabelDef kLabels[] = {
-      {7, 30, "           Port", kNormal},    {8, 30, "      Baud rate", kNormal},
-      {9, 30, "      Data bits", kNormal},    {10, 30, "      Stop bits", kNormal},
-      {11, 30, "         Parity", kNormal},   {0, 0, nullptr, 0},
+      {7, 30, "           Port", kNormal},  {8, 30, "      Baud rate", kNormal},
+      {9, 30, "      Data bits", kNormal},  {10, 30, "      Stop bits", kNormal},
+      {11, 30, "         Parity", kNormal}, {0, 0, nullptr, 0},
   };
   static const char kExitKeys[] = {kKeyEnter, kKeyEscape, static_cast<char>(kKeyF1), '\0'};
   SetupRecord& setup = session.setup;
   const FieldDef fields[] = {
-      {7, 46, kTerminalPortWidth, kFieldChoice, &setup.terminal_port, SerialPortNames,
-       kShowBright},
+      {7, 46, kTerminalPortWidth, kFieldChoice, &setup.terminal_port, SerialPortNames, kShowBright},
       {8, 46, 5, kFieldChoice, &setup.terminal_baud_rate, kBaudRateChoices, kShowBright},
       {9, 46, 1, kFieldChoice, &setup.terminal_data_bits, kDataBitsChoices, kShowBright},
       {10, 46, 1, kFieldChoice, &setup.terminal_stop_bits, kStopBitsChoices, kShowBright},
@@ -360,8 +368,12 @@ void ConfigureViewer(Session& session) {
       {9, 30, "      Screen Size", kNormal},  {10, 30, "Starting Register", kNormal},
       {11, 30, "  Identify Module", kNormal}, {0, 0, nullptr, 0},
   };
-  static const char kExitKeys[] = {kKeyEnter, kKeyEscape, static_cast<char>(kKeyUp),
-                                   static_cast<char>(kKeyDown), static_cast<char>(kKeyF1), '\0'};
+  static const char kExitKeys[] = {kKeyEnter,
+                                   kKeyEscape,
+                                   static_cast<char>(kKeyUp),
+                                   static_cast<char>(kKeyDown),
+                                   static_cast<char>(kKeyF1),
+                                   '\0'};
   SetupRecord& setup = session.setup;
   const FieldDef fields[] = {
       {7, 48, 12, kFieldChoice, &setup.priority, kPriorityChoices, kShowBright},
@@ -380,8 +392,8 @@ void ConfigureViewer(Session& session) {
   int start = 0;
   int key;
   for (;;) {
-    key = EditFields(fields, 0, kLast, start, kExitKeys,
-                     kEditStartFromText | kEditReplaceOnFirstKey);
+    key =
+        EditFields(fields, 0, kLast, start, kExitKeys, kEditStartFromText | kEditReplaceOnFirstKey);
     if (key != kKeyUp) break;
     start = kLast;  // round from the first field to the last
   }

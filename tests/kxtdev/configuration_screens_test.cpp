@@ -84,19 +84,29 @@ TEST_F(ConfigurationScreensTest, ConnectionFormsCellForCell) {
   };
   EXPECT_EQ(Form(0), symax);
   const std::vector<std::string> gateway = {
-      FormRow("Connection type", "Gateway COM:"), FormRow("           Port", "/dev/pts/12"),
-      FormRow("      Baud rate", "9600"),         FormRow("      Data bits", "8"),
-      FormRow("      Stop bits", "1"),            FormRow("         Parity", "EVEN"),
-      FormRow("          Route", "3,201"),        FormRow("", ""),
-      FormRow("", ""),                            FormRow("", ""),
+      FormRow("Connection type", "Gateway COM:"),
+      FormRow("           Port", "/dev/pts/12"),
+      FormRow("      Baud rate", "9600"),
+      FormRow("      Data bits", "8"),
+      FormRow("      Stop bits", "1"),
+      FormRow("         Parity", "EVEN"),
+      FormRow("          Route", "3,201"),
+      FormRow("", ""),
+      FormRow("", ""),
+      FormRow("", ""),
   };
   EXPECT_EQ(Form(1), gateway);
   const std::vector<std::string> tcp = {
-      FormRow("Connection type", "Modbus TCP"), FormRow("           Host", ""),
-      FormRow("           Port", "502"),        FormRow("", ""),
-      FormRow("", ""),                          FormRow("", ""),
-      FormRow("", ""),                          FormRow("        Timeout", "500"),
-      FormRow("    Trap Errors", "NO"),         FormRow("           Drop", "3,201"),
+      FormRow("Connection type", "Modbus TCP"),
+      FormRow("           Host", ""),
+      FormRow("           Port", "502"),
+      FormRow("", ""),
+      FormRow("", ""),
+      FormRow("", ""),
+      FormRow("", ""),
+      FormRow("        Timeout", "500"),
+      FormRow("    Trap Errors", "NO"),
+      FormRow("           Drop", "3,201"),
   };
   EXPECT_EQ(Form(2), tcp);
   EXPECT_TRUE(Written("CONFIGURE THIS COMPUTER"));

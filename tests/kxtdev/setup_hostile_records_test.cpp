@@ -67,12 +67,14 @@ const HostileCase kCases[] = {
        r.connection_type = kConnectionNone;
        std::memset(r.editor_path, 'e', sizeof r.editor_path);
      }},
-    {"screen size 0", [](SetupRecord& r) {
+    {"screen size 0",
+     [](SetupRecord& r) {
        r.connection_type = kConnectionNone;
        r.screen_size = 0;
        r.starting_register = 0;
      }},
-    {"screen size 9999", [](SetupRecord& r) {
+    {"screen size 9999",
+     [](SetupRecord& r) {
        r.connection_type = kConnectionNone;
        r.screen_size = 9999;
        r.starting_register = 65535;
