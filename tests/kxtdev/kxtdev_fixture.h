@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -39,11 +41,16 @@ class KxtdevScreenTest : public ::testing::Test {
     std::filesystem::remove_all(scratch_);
   }
 
-  // The port list the forms offer (normally built from sysfs).
-  void SetPorts(const std::vector<const char*>& names) {
-    port_names_ = names;
-    for (int i = 0; i < console::kSerialPortSlots; ++i)
-      console::SerialPortNames[i] = i < static_cast<int>(names.size()) ? names[i] : nullptr;
+  // The port list the forms offer (normally built from sysfs). The table
+  // owns its texts as ListSerialPorts leaves them: allocated, freed on the
+  // next rebuild.
+  static void SetPorts(const std::vector<const char*>& names) {
+    for (const char*& name : console::SerialPortNames) {
+      std::free(const_cast<char*>(name));
+      name = nullptr;
+    }
+    for (size_t i = 0; i < names.size() && i < console::kSerialPortSlots - 1; ++i)
+      console::SerialPortNames[i] = strdup(names[i]);
   }
 
   // Keys as a terminal sends them; a lone Escape is followed by a pause
@@ -100,7 +107,6 @@ class KxtdevScreenTest : public ::testing::Test {
  private:
   std::filesystem::path scratch_;
   std::filesystem::path previous_;
-  std::vector<const char*> port_names_;
   bool escape_pending_ = false;
 };
 

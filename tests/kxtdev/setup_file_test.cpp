@@ -135,6 +135,38 @@ TEST_F(SetupFileTest, FileSizes) {
   }
 }
 
+TEST_F(SetupFileTest, LoadFromFileKeepsTheStartupName) {
+  const Bytes other = QuietRandomImage(5);
+  WriteFile("OTHER.STP", other.data(), other.size());
+  std::snprintf(session.setup_file_name, sizeof session.setup_file_name, "KXTSW.STP");
+  session.setup = StandardDefaultSetup();
+  session.setup.trap_errors = kChoiceNo;
+
+  const Bytes before = ImageOf(session.setup);
+  Keys({kKeyEscape});  // nothing chosen: nothing changes
+  EXPECT_EQ(LoadSetupFile(session), nullptr);
+  EXPECT_EQ(ImageOf(session.setup), before);
+
+  Text("OTHER");  // a typed name, without its extension
+  Keys({console::kKeyEnter});
+  EXPECT_EQ(LoadSetupFile(session), nullptr);
+  EXPECT_TRUE(Written("LOAD SETUP FROM FILE"));
+  EXPECT_EQ(ImageOf(session.setup), other);
+  EXPECT_STREQ(session.setup_file_name, "KXTSW.STP");
+  Text("y");
+  SaveSetup(session);
+  EXPECT_EQ(FileBytes("KXTSW.STP"), other);  // the startup file, not OTHER.STP
+
+  // A chosen file that is missing: its message, the startup name's default
+  // and the communications setup.
+  Text("GONE");
+  Keys({console::kKeyEnter, kKeyF10, kKeyEscape});
+  session.setup.trap_errors = kChoiceYes;
+  EXPECT_EQ(LoadSetupFile(session), nullptr);
+  EXPECT_TRUE(Written("Can't locate setup file."));
+  EXPECT_EQ(ImageOf(session.setup), ImageOf(StandardDefaultSetup()));
+}
+
 TEST_F(SetupFileTest, SaveFailuresAndRefusal) {
   session.setup = StandardDefaultSetup();
   session.setup.trap_errors = kChoiceNo;
