@@ -160,6 +160,8 @@ ConnectionForm FormFor(SetupRecord& setup, int type) {
               {port, baud, data_bits, stop_bits, parity, timeout, trap_errors, drop},
               8};
     case kConnectionModbusTcp:
+      // A host read without its terminator is safe in the text field: it
+      // reads at most 30 characters and writes at most 31 bytes.
       return {kModbusTcpLabels,
               {{9, kFormFieldColumn, kHostLimit, kFieldText, setup.host, nullptr, kTypedOver},
                {10, kFormFieldColumn, kTcpPortWidth, kFieldUnsigned16, &setup.tcp_port, nullptr,
@@ -197,8 +199,6 @@ int RunConnectionForm(SetupRecord& setup) {
                                    static_cast<char>(kKeyF1),
                                    '\0'};
   if (setup.connection_type > kConnectionTypeLast) setup.connection_type = kConnectionSymax;
-  // A host without its terminator is safe as it is: the text field reads at
-  // most 30 characters and writes at most 31 bytes.
   for (;;) {
     ConnectionForm form = FormFor(setup, setup.connection_type);
     DrawConnectionForm(setup, form);
