@@ -53,17 +53,16 @@ const TextLine kHelpTexts[] = {
 };
 
 #define KEY(code) static_cast<char>(code)
-const char kRegisterExitKeys[] = {KEY(kKeyEnter),    KEY(kKeyEscape), KEY(kKeyDown),
-                                  KEY(kKeyUp),       KEY(kKeyLeft),   KEY(kKeyRight),
-                                  KEY(kKeyF1),       KEY(kKeyPageDown), KEY(kKeyPageUp),
-                                  KEY(kKeyHome),     KEY(kKeyF9),     '\0'};
-const char kValueExitKeys[] = {KEY(kKeyEnter),    KEY(kKeyEscape),   KEY(kKeyDown),
-                               KEY(kKeyUp),       KEY(kKeyLeft),     KEY(kKeyRight),
-                               KEY(kKeyPageDown), KEY(kKeyPageUp),   KEY(kKeyHome),
-                               KEY(kKeyF9),       '\0'};
+const char kRegisterExitKeys[] = {KEY(kKeyEnter), KEY(kKeyEscape),   KEY(kKeyDown),
+                                  KEY(kKeyUp),    KEY(kKeyLeft),     KEY(kKeyRight),
+                                  KEY(kKeyF1),    KEY(kKeyPageDown), KEY(kKeyPageUp),
+                                  KEY(kKeyHome),  KEY(kKeyF9),       '\0'};
+const char kValueExitKeys[] = {
+    KEY(kKeyEnter),    KEY(kKeyEscape), KEY(kKeyDown), KEY(kKeyUp), KEY(kKeyLeft), KEY(kKeyRight),
+    KEY(kKeyPageDown), KEY(kKeyPageUp), KEY(kKeyHome), KEY(kKeyF9), '\0'};
 // Left and Right move from bit to bit inside the BINARY field.
-const char kBinaryExitKeys[] = {KEY(kKeyEnter),    KEY(kKeyEscape),  KEY(kKeyDown), KEY(kKeyUp),
-                                KEY(kKeyPageDown), KEY(kKeyPageUp),  KEY(kKeyF9),   '\0'};
+const char kBinaryExitKeys[] = {KEY(kKeyEnter),    KEY(kKeyEscape), KEY(kKeyDown), KEY(kKeyUp),
+                                KEY(kKeyPageDown), KEY(kKeyPageUp), KEY(kKeyF9),   '\0'};
 const char kPrintExitKeys[] = {KEY(kKeyEnter), KEY(kKeyEscape), '\0'};
 #undef KEY
 
@@ -156,8 +155,7 @@ void Viewer::DrawErrorRows() {
 void Viewer::DrawStatus() {
   const char* shown = "    ";
   if (setup_.status_registers == kChoiceYes) {
-    if (linklib::ReadRegisters(session_.link, page_.first + kStatusOffset, page_.count,
-                               status_)) {
+    if (linklib::ReadRegisters(session_.link, page_.first + kStatusOffset, page_.count, status_)) {
       for (int row = kFirstDataRow; row <= page_.LastRow(); ++row)
         PrintAt("%04X", row, kStatusColumn, 4, ' ', kNormal, status_[page_.Index(row)]);
       return;

@@ -53,9 +53,9 @@ void ShowExiting() { PutText("Exiting...", 10, 20, 40, ' ', kInverseRed); }
 
 // What an edit of the selected cell gave.
 struct EditResult {
-  int key;             // the key that ended it
-  bool typed_value;    // its first key was a hexadecimal digit
-  uint16_t edited;     // the value typed (value cells)
+  int key;           // the key that ended it
+  bool typed_value;  // its first key was a hexadecimal digit
+  uint16_t edited;   // the value typed (value cells)
 };
 
 class RegisterPage {
@@ -120,11 +120,11 @@ void RegisterPage::DrawErrorRows() {
 
 bool RegisterPage::ReadPage(uint16_t* words) {
   if (o_.mode_3x)
-    return linklib::Read3XRegisters(o_.link, static_cast<uint16_t>(o_.file_number_6x),
-                                    page_.first, page_.count, words);
+    return linklib::Read3XRegisters(o_.link, static_cast<uint16_t>(o_.file_number_6x), page_.first,
+                                    page_.count, words);
   if (o_.mode_6x)
-    return linklib::ReadFileRecords(o_.link, static_cast<uint16_t>(o_.file_number_6x),
-                                    page_.first, page_.count, words);
+    return linklib::ReadFileRecords(o_.link, static_cast<uint16_t>(o_.file_number_6x), page_.first,
+                                    page_.count, words);
   return linklib::ReadRegisters(o_.link, page_.first, page_.count, words);
 }
 
@@ -237,8 +237,7 @@ int RegisterPage::HandleKey() {
   EditResult edit = EditSelectedCell();
   // A typed value is written whatever key ended the edit; Enter writes the
   // value shown even when nothing was typed.
-  if (selected_ != registerpage::kRegisterCell &&
-      (edit.typed_value || edit.key == kKeyEnter))
+  if (selected_ != registerpage::kRegisterCell && (edit.typed_value || edit.key == kKeyEnter))
     WriteRegister(reg, edit.edited);
   Navigate(edit);
   return edit.key;

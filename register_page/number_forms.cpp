@@ -15,8 +15,7 @@ void DrawRegisterNumber(int32_t reg, bool hex, int row, int attribute) {
     PrintAt(" %04X ", row, kCellColumn[kRegisterCell], kCellWidth[kRegisterCell], ' ', attribute,
             reg);
   else
-    PrintAt("%6d", row, kCellColumn[kRegisterCell], kCellWidth[kRegisterCell], ' ', attribute,
-            reg);
+    PrintAt("%6d", row, kCellColumn[kRegisterCell], kCellWidth[kRegisterCell], ' ', attribute, reg);
 }
 
 void BinaryText(uint16_t value, char (&text)[kBinaryTextLength + 1]) {

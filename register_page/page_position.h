@@ -12,13 +12,13 @@ constexpr int kFirstDataRow = 5;
 constexpr int kMaximumRegisterCount = 20;
 
 struct PageRules {
-  int32_t highest = 8192;      // last register a page may show
+  int32_t highest = 8192;        // last register a page may show
   int scroll_by_three_from = 4;  // smallest count whose page scrolls by 3 rows, else by 1
 };
 
 struct PagePosition {
-  int32_t first = 1;              // register on the first data row
-  int cursor_row = kFirstDataRow;  // kFirstDataRow .. LastRow()
+  int32_t first = 1;                  // register on the first data row
+  int cursor_row = kFirstDataRow;     // kFirstDataRow .. LastRow()
   int count = kMaximumRegisterCount;  // 1 .. 20 data rows
 
   int LastRow() const { return kFirstDataRow + count - 1; }

@@ -141,8 +141,7 @@ TEST_P(RegisterViewerTest, ValuesInTheirColumns) {
   RunViewer();
   const std::string* page = console_.page;
   EXPECT_EQ(page[4].substr(0, 57), "REGSTR  HEX   UNSIGN  SIGNED         BINARY          STAT");
-  EXPECT_EQ(page[5].substr(0, 57),
-            "   100  8421   33825  -31711  1000 0100 0010 0001    0000");
+  EXPECT_EQ(page[5].substr(0, 57), "   100  8421   33825  -31711  1000 0100 0010 0001    0000");
   EXPECT_EQ(page[6].substr(0, 6), "   101");
   EXPECT_EQ(page[8].substr(0, 10), std::string(10, ' '));  // three rows only
   EXPECT_EQ(page[6].substr(61, 13), "  VLTR Sy/Max");
@@ -162,8 +161,8 @@ TEST_P(RegisterViewerTest, OnlyChangedValuesAreWritten) {
   session_.setup.screen_size = 5;
   // HEX "1234" Down on 200: the value shown, nothing written. UNSIGN "0255"
   // Enter on 201: equal again. SIGNED "-2" and Escape on 201: written, end.
-  Keys({'1', '2', '3', '4', kKeyDown, kKeyRight, '0', '2', '5', '5', kKeyEnter, kKeyRight, '-',
-        '2', kKeyEscape});
+  Keys({'1', '2', '3', '4', kKeyDown, kKeyRight, '0', '2', '5', '5', kKeyEnter, kKeyRight, '-', '2',
+        kKeyEscape});
   RunViewer();
   EXPECT_EQ(Writes(), 1) << requests_;
   EXPECT_EQ(Module(200), 0x1234);
@@ -227,6 +226,34 @@ TEST_P(RegisterViewerTest, ADeadLinkShowsErrorRows) {
   EXPECT_NE(console_.page[25].substr(39), std::string(41, ' '));
   EXPECT_EQ(console_.codes[25][39], '4');
   probe_ = nullptr;
+}
+
+TEST_P(RegisterViewerTest, EscapeInTheErrorBoxEndsTheViewer) {
+  linklib::SetPortMode(session_.link, 19200, 1, 1, 5, 8);
+  if (probe_ == session_.link) probe_ = nullptr;
+  ASSERT_EQ(sim_->Stop(), 0);
+  session_.setup.trap_errors = kChoiceYes;
+  session_.setup.screen_size = 2;
+  console_.Gap(50);
+  console_.TypeKeys({kKeyEscape});
+  RunViewer(false);  // returns: the box's Escape ended the viewer
+  EXPECT_GT(console_.Bells(), 0);
+  EXPECT_TRUE(console_.ScriptDone());
+  probe_ = nullptr;
+}
+
+TEST_P(RegisterViewerTest, HelpOpensOnF2AndAnyKeyClosesIt) {
+  SetModule(40, 7);
+  session_.setup.starting_register = 40;
+  Keys({kKeyF2, 'x', kKeyF3, kKeyEscape});
+  RunViewer();
+  bool help_shown = false;
+  for (const MemoryConsole::Write& write : console_.Writes())
+    help_shown |= write.characters.find("REGISTER VIEWER HELP") != std::string::npos;
+  EXPECT_TRUE(help_shown);
+  EXPECT_EQ(console_.page[8].substr(58, 21), std::string(21, ' '));  // closed
+  EXPECT_EQ(console_.page[5].substr(0, 12), "    40  0007");
+  EXPECT_EQ(Writes(), 0) << requests_;
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, RegisterViewerTest,

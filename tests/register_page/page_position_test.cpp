@@ -1,12 +1,13 @@
 // The page moves both register pages share, as a table: start position,
 // rules, keys, and where the page and the cursor end.
+#include "register_page/page_position.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "register_page/number_forms.h"
-#include "register_page/page_position.h"
 
 namespace registerpage {
 namespace {
@@ -57,11 +58,21 @@ TEST(PagePosition, MovesAndHoldingThePageInRange) {
     page.count = c.count;
     for (Move move : c.moves) {
       switch (move) {
-        case kDown: MoveDown(page, c.rules); break;
-        case kUp: MoveUp(page, c.rules); break;
-        case kPageDown: MovePageDown(page); break;
-        case kPageUp: MovePageUp(page); break;
-        case kHome: MoveHome(page, 77); break;
+        case kDown:
+          MoveDown(page, c.rules);
+          break;
+        case kUp:
+          MoveUp(page, c.rules);
+          break;
+        case kPageDown:
+          MovePageDown(page);
+          break;
+        case kPageUp:
+          MovePageUp(page);
+          break;
+        case kHome:
+          MoveHome(page, 77);
+          break;
       }
       HoldPageInRange(page, c.rules);
     }
@@ -79,8 +90,8 @@ TEST(PagePosition, TypedRegisterNumberMovesThePageUnderTheCursor) {
     int expected_cursor_row;
   };
   const Case cases[] = {
-      {1, 7, 500, 498, 7},       // row 7 now shows 500
-      {100, 5, 0, 1, 5},         // below 1: held at 1
+      {1, 7, 500, 498, 7},        // row 7 now shows 500
+      {100, 5, 0, 1, 5},          // below 1: held at 1
       {100, 10, 8190, 8173, 22},  // the page ends at 8192, the cursor on 8190
       {100, 5, 9000, 8173, 24},   // past 8192: the cursor on 8192
       {1, 5, 99999999999, 8173, 24},
