@@ -16,6 +16,7 @@ int RunEditorSession(RunOptions& options) {
   PutText("SY/MAX Register Viewer", 1, 1, 80, ' ', kCentre);
   PutText("Veltrane R&D", 2, 1, 0, ' ', kNormal);
   PutText("18Jan99", 2, 60, 20, ' ', kRightAlign);
+  UseQuilletKeyWatch();
   linklib::SetWaitCallback(options.link, ScreenWaitCallback, 0);
   ShowModuleIdentification(options);
   ResetReadOnlyNotice();

@@ -12,6 +12,10 @@ namespace quillet {
 // open and the link's wait callback set to ScreenWaitCallback.
 void RunRegisterScreen(const RunOptions& options);
 
+// Chooses quillet's look of the shared key watch: its spinner characters, the
+// spinner standing still while a key waits, "Exiting..." on Escape.
+void UseQuilletKeyWatch();
+
 // The link library calls this on every poll of a reply wait: it keeps the
 // keyboard alive (Escape abandons the wait) and turns the spinner.
 uint32_t ScreenWaitCallback(uint32_t user);
