@@ -65,9 +65,11 @@ class GalleryInTmux(unittest.TestCase):
         tmux("kill-server", check=False)
 
     def setUp(self):
-        shell_line("clear; stty -g > stty.before; echo \"READY\"-%s" % self.id().split(".")[-1])
-        wait_text("READY-")
-        self.before = screen()
+        # Wait for this test's own marker: the previous test's may still be on
+        # the screen until the shell has run "clear".
+        marker = "READY-%s" % self.id().split(".")[-1]
+        shell_line("clear; stty -g > stty.before; echo \"READY\"-%s" % marker[len("READY-"):])
+        self.before = wait_text(marker)
 
     def tearDown(self):
         # A failed test may leave the gallery running: end it for the next one.

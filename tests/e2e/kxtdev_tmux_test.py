@@ -106,9 +106,10 @@ class KxtdevInTmux(unittest.TestCase):
         return result.registers[0]
 
     def start_kxtdev(self):
-        shell_line("clear; stty -g > stty.before; echo \"READY\"-go")
-        wait_text("READY-go")
-        self.before = screen()
+        # A marker of its own for each start: the last one may still be on the screen.
+        self.starts = getattr(self, "starts", 0) + 1
+        shell_line("clear; stty -g > stty.before; echo \"READY\"-%d" % self.starts)
+        wait_text("READY-%d" % self.starts)
         shell_line("%s; echo EXIT=$?" % KXTDEV)
 
     def quit_and_check_terminal(self):
