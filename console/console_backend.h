@@ -47,6 +47,10 @@ class ConsoleBackend {
   virtual bool TakeRepaintNotice() = 0;
   // Ctrl+Z: give the terminal back, stop until continued, take it again.
   virtual void Suspend() = 0;
+  // Lends the terminal to another program (the text editor) until Retake;
+  // what that program shows replaces ours, so Retake is followed by a repaint.
+  virtual void Release() {}
+  virtual void Retake() {}
 };
 
 }  // namespace console

@@ -68,6 +68,13 @@ class MemoryConsole : public ConsoleBackend {
   std::int64_t NowMilliseconds() override { return now_ms_; }
   bool TakeRepaintNotice() override;
   void Suspend() override { ++suspends_; }
+  void Release() override {
+    released_ = true;
+    ++releases_;
+  }
+  void Retake() override { released_ = false; }
+  bool IsReleased() const { return released_; }
+  int Releases() const { return releases_; }
 
  private:
   struct ScriptStep {
@@ -86,6 +93,8 @@ class MemoryConsole : public ConsoleBackend {
   bool cursor_visible_ = true;
   bool open_ = false;
   bool repaint_notice_ = false;
+  bool released_ = false;
+  int releases_ = 0;
 };
 
 // The bytes an xterm sends for a key code (plain characters as themselves).

@@ -258,6 +258,19 @@ void RequestRepaint() { Screen().repaint_needed = true; }
 
 bool RepaintPending() { return Screen().repaint_needed; }
 
+void ReleaseTerminal() {
+  ScreenState& s = Screen();
+  if (s.backend == nullptr) return;
+  s.backend->Release();
+}
+
+void RetakeTerminal() {
+  ScreenState& s = Screen();
+  if (s.backend == nullptr) return;
+  s.backend->Retake();
+  s.repaint_needed = true;
+}
+
 void RepaintScreen() {
   ScreenState& s = Screen();
   s.repaint_needed = false;

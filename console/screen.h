@@ -105,6 +105,12 @@ void ClearToEos(int row, int column);
 void RequestRepaint();
 bool RepaintPending();
 void RepaintScreen();
+// Lends the terminal to a program started in the foreground (the text
+// editor): normal mode and the ordinary screen until RetakeTerminal, which
+// takes it again and redraws the whole screen from the image at the next
+// output.
+void ReleaseTerminal();
+void RetakeTerminal();
 // One save slot for the whole image.
 void SaveScreen();
 void RestoreScreen();

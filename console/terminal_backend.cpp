@@ -93,4 +93,14 @@ void TerminalBackend::Suspend() {
   terminal_.Suspend();
 }
 
+void TerminalBackend::Release() {
+  Flush();
+  terminal_.Release();
+}
+
+void TerminalBackend::Retake() {
+  terminal_.Retake();
+  writer_.Forget();  // the other program moved the cursor and changed colours
+}
+
 }  // namespace console

@@ -27,6 +27,8 @@ class TerminalBackend : public ConsoleBackend {
   std::int64_t NowMilliseconds() override { return platform::Terminal::NowMilliseconds(); }
   bool TakeRepaintNotice() override;
   void Suspend() override;
+  void Release() override;
+  void Retake() override;
 
  private:
   void FlushWhenLarge();

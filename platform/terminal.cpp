@@ -133,4 +133,12 @@ void Terminal::Suspend() {
   if (IsOpen()) SuspendTerminal();
 }
 
+void Terminal::Release() {
+  if (IsOpen()) ReleaseTerminal();
+}
+
+void Terminal::Retake() {
+  if (IsOpen()) RetakeTerminal();
+}
+
 }  // namespace platform

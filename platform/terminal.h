@@ -37,6 +37,10 @@ class Terminal {
   bool TakeRepaintNotice();
   // Ctrl+Z: stops the process as SIGTSTP does (terminal given back first).
   void Suspend();
+  // Gives the terminal back for another program's run in the foreground;
+  // Retake takes it again (a continue signal meanwhile does not).
+  void Release();
+  void Retake();
 
   static std::int64_t NowMilliseconds();
 

@@ -28,6 +28,7 @@ int g_wake = -1;
 volatile sig_atomic_t g_armed = 0;  // between Arm and Disarm
 volatile sig_atomic_t g_taken = 0;  // raw mode and our screen are in force
 volatile sig_atomic_t g_notice = 0;
+volatile sig_atomic_t g_released = 0;  // lent to a child program
 struct sigaction g_previous[kSignalSlots];
 bool g_installed[kSignalSlots] = {};
 std::atomic<bool> g_exit_hook_registered{false};
@@ -53,7 +54,7 @@ void GiveBack() {
 
 // True when the terminal was taken back now; the screen must be redrawn.
 bool TakeAgain() {
-  if (!g_armed || g_taken) return false;
+  if (!g_armed || g_taken || g_released) return false;
   // A program continued in the background must not grab the terminal: it
   // waits until it is brought to the foreground (and continued again).
   if (tcgetpgrp(g_tty) != getpgrp()) return false;
@@ -178,6 +179,7 @@ void ArmTerminalSignals(int tty_fd, const termios& saved, const termios& raw,
   g_leave_size = 1 + CopyBytes(g_leave + 1, sizeof g_leave - 1, leave_bytes);
   g_wake = wake_fd;
   g_notice = 0;
+  g_released = 0;
   g_taken = 1;
   g_armed = 1;
   for (int signal_number : kEndingSignals) InstallEnding(signal_number);
@@ -209,6 +211,17 @@ bool TakeTerminalNotice() {
 
 void SuspendTerminal() {
   if (g_armed) raise(SIGTSTP);
+}
+
+void ReleaseTerminal() {
+  if (!g_armed) return;
+  g_released = 1;
+  GiveBack();
+}
+
+void RetakeTerminal() {
+  g_released = 0;
+  TakeAgain();
 }
 
 void EndOnHangup() {

@@ -21,6 +21,10 @@ bool TakeTerminalNotice();
 bool TerminalTaken();
 // Gives the terminal back as a stop signal does, stops, and takes it back.
 void SuspendTerminal();
+// Lends the terminal to a foreground child until RetakeTerminal; a
+// continue signal in between leaves it with the child.
+void ReleaseTerminal();
+void RetakeTerminal();
 // The terminal is gone: give it back as far as possible and end as SIGHUP does.
 [[noreturn]] void EndOnHangup();
 
