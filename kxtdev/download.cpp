@@ -27,22 +27,22 @@ class WindowFrontEnd : public download::FrontEnd {
     const std::string line = WithoutLineEnds(text);
     switch (place) {
       case ProgressPlace::StatusRegister:
-        PutText(line.c_str(), 14, 22, 0, ' ', kNormal);
+        Show(line, 14, 0, kNormal);
         break;
       case ProgressPlace::LineNumberRegister:
-        PutText(line.c_str(), 15, 22, 0, ' ', kNormal);
+        Show(line, 15, 0, kNormal);
         break;
       case ProgressPlace::Sending:
-        PutText(line.c_str(), 16, 22, 20, ' ', kNormal);
+        Show(line, 16, 20, kNormal);
         break;
       case ProgressPlace::Continuing:
-        PutText(line.c_str(), 17, 22, 23, ' ', kNormal);
+        Show(line, 17, 23, kNormal);
         break;
       case ProgressPlace::WordsTransmitted:
-        PutText(line.c_str(), 16, 22, 23, ' ', kNormal);
+        Show(line, 16, 23, kNormal);
         break;
       case ProgressPlace::Starting:
-        PutText(line.c_str(), 16, 22, 20, ' ', kBright);
+        Show(line, 16, 20, kBright);
         break;
     }
   }
@@ -56,6 +56,13 @@ class WindowFrontEnd : public download::FrontEnd {
   bool AskQuestion(const char* text) override { return Confirm(text) != 0; }
 
  private:
+  // Over a cleared space of the given width; a longer text is shown whole
+  // ("Starting program on channel %d" is wider than its space).
+  static void Show(const std::string& line, int row, int width, int flags) {
+    const int length = static_cast<int>(line.size());
+    PutText(line.c_str(), row, 22, length > width ? length : width, ' ', flags);
+  }
+
   static std::string WithoutLineEnds(const char* text) {
     std::string line = text;
     std::erase(line, '\n');
