@@ -191,9 +191,9 @@ bool WriteProgram(const std::string& name, const std::vector<uint16_t>& words) {
 std::string DefaultOutput(const std::string& source) {
   const size_t slash = source.rfind('/');
   const size_t dot = source.rfind('.');
-  const std::string base =
-      dot != std::string::npos && (slash == std::string::npos || dot > slash) ? source.substr(0, dot)
-                                                                                : source;
+  const std::string base = dot != std::string::npos && (slash == std::string::npos || dot > slash)
+                               ? source.substr(0, dot)
+                               : source;
   return base + ".KXB";
 }
 

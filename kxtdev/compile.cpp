@@ -38,8 +38,7 @@ std::string Shown(const char* piece) {
 // names quoted so the shell passes "$WORK" on as it stands.
 std::string CompilerLine(const std::string& compiled_name) {
   return std::string("COMPILE ") + platform::ShellQuote(kWorkSourceFile) + " " +
-         platform::ShellQuote("-o" + compiled_name) + " >" +
-         platform::ShellQuote(kWorkListingFile);
+         platform::ShellQuote("-o" + compiled_name) + " >" + platform::ShellQuote(kWorkListingFile);
 }
 
 // Reads the listing: the version and the result lines into the window,

@@ -137,8 +137,7 @@ void PrintFile(Session& session, const char* file_name) {
     ReportErrorF(session, "Can't open file \"%s\" for write.", output_name);
   }
   const std::string date = PrintDate(PrintTime());
-  if (!PrintPages(input.get(), output.get(), date.c_str(), session.work_name) ||
-      !output.Close()) {
+  if (!PrintPages(input.get(), output.get(), date.c_str(), session.work_name) || !output.Close()) {
     ReportErrorF(session, "Unable to write to file \"%s\"", output_name);
   }
 }

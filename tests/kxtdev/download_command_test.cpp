@@ -129,7 +129,9 @@ TEST_F(DownloadCommandTest, ADiskFileIsChosenWithTheSelector) {
   session.download_status_register = 6;
   Keys("NONE\r");
   ClearError();
-  Keys("OTHER\r" "\r\r\r");
+  Keys(
+      "OTHER\r"
+      "\r\r\r");
   DownloadProgram(session, "");
   EXPECT_TRUE(terminal.ScriptDone());
   EXPECT_TRUE(Written("DOWNLOAD DISK FILE"));

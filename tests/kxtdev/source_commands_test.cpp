@@ -57,9 +57,11 @@ TEST_F(SourceCommandsTest, ReadOfAnEditedWorkOffersTheWholeWriteFirst) {
   WriteFile("NEW.KXT", "new\n");
   WriteFile(kWorkSourceFile, "edited\n");
   SetState(session, {"OLD", true, true});
-  Keys("y");           // Save current file before loading new one?
-  Keys("OLD\r" "y");   // the write dialogue: File exists, overwrite it?
-  Keys("NEW\r");       // then the read dialogue
+  Keys("y");  // Save current file before loading new one?
+  Keys(
+      "OLD\r"
+      "y");       // the write dialogue: File exists, overwrite it?
+  Keys("NEW\r");  // then the read dialogue
   ReadSource(session);
   EXPECT_TRUE(Written("Save current file before loading new one?"));
   EXPECT_EQ(ReadFile("OLD.KXT"), "edited\n");
@@ -81,7 +83,9 @@ TEST_F(SourceCommandsTest, WriteUnderANewNameRenamesTheWork) {
   WriteFile(kWorkSourceFile, "work\n");
   WriteFile("KEEP.KXT", "keep\n");
   SetState(session, {"KEEP", true, true});
-  Keys("KEEP\r" "n");  // File exists, overwrite it? no: the selector again
+  Keys(
+      "KEEP\r"
+      "n");  // File exists, overwrite it? no: the selector again
   Keys("COPY\r");
   WriteSource(session);
   EXPECT_TRUE(Written("File exists, overwrite it?"));
@@ -94,7 +98,9 @@ TEST_F(SourceCommandsTest, AShortWriteIsReportedAndTheWorkStaysEdited) {
   WriteFile(kWorkSourceFile, std::string(5000, 'x'));
   ASSERT_EQ(symlink("/dev/full", "FULL.KXT"), 0);
   SetState(session, {"PUMP", true, false});
-  Keys("FULL\r" "y");
+  Keys(
+      "FULL\r"
+      "y");
   ClearError();
   WriteSource(session);
   EXPECT_TRUE(Written("Unable to write to file \"FULL.KXT\""));
@@ -104,7 +110,9 @@ TEST_F(SourceCommandsTest, AShortWriteIsReportedAndTheWorkStaysEdited) {
 TEST_F(SourceCommandsTest, WriteWithoutAWorkFileLeavesTheSourceOnDiskAlone) {
   WriteFile("PUMP.KXT", "precious\n");
   SetState(session, {"PUMP", true, false});
-  Keys("PUMP\r" "y");
+  Keys(
+      "PUMP\r"
+      "y");
   ClearError();
   WriteSource(session);
   EXPECT_TRUE(Written("Unable to open work file KXT$WORK.KXT"));
@@ -117,9 +125,13 @@ TEST_F(SourceCommandsTest, EditWithoutAWorkCreatesOneAndDeletesAnOverwrittenSour
   WriteFile("OLD.KXB", "ob");
   // The editor notes whether the old source was already gone when it ran.
   SetEditor(Script("ed.sh", "[ -e OLD.KXT ] && echo present >> \"$1\"; echo edited >> \"$1\"\n"));
-  Keys("y");             // No file loaded. Create new file?
-  Keys("OLD\r" "n");     // File exists. Overwrite? no: choose again
-  Keys("OLD\r" "y");     // yes: deleted at once
+  Keys("y");  // No file loaded. Create new file?
+  Keys(
+      "OLD\r"
+      "n");  // File exists. Overwrite? no: choose again
+  Keys(
+      "OLD\r"
+      "y");  // yes: deleted at once
   EditSource(session);
   EXPECT_TRUE(Written("No file loaded. Create new file?"));
   EXPECT_TRUE(Written("File exists. Overwrite?"));
@@ -147,13 +159,17 @@ TEST_F(SourceCommandsTest, EraseDeletesSourceWithCompiledOrCompiledAloneAndComes
   WriteFile("OBJ.KXB", "c");
   WriteFile("SRC.KXT", "s");
   SetState(session, {"SRC", true, true});
-  Keys("BOTH\r" "OBJ\r" "NONE\r");
+  Keys(
+      "BOTH\r"
+      "OBJ\r"
+      "NONE\r");
   ClearError();
   Keys("SRC\r");
   Escape();
   EraseFile(session);
   EXPECT_TRUE(Written("Can't find file \"NONE\""));
-  for (const char* name : {"BOTH.KXT", "BOTH.KXB", "OBJ.KXB", "SRC.KXT"}) EXPECT_FALSE(Exists(name)) << name;
+  for (const char* name : {"BOTH.KXT", "BOTH.KXB", "OBJ.KXB", "SRC.KXT"})
+    EXPECT_FALSE(Exists(name)) << name;
   EXPECT_EQ(StateOf(session), (State{"SRC", true, true}));
 }
 
@@ -173,7 +189,9 @@ TEST_F(SourceCommandsTest, PrintWritesPagesToTheNamedFileAndReportsAShortWrite) 
 
   Keys("out/none.txt\r");  // a folder that is not there: the field again
   ClearError();
-  Keys("\x19" "Printed.txt\r");
+  Keys(
+      "\x19"
+      "Printed.txt\r");
   PrintFile(session, kWorkListingFile);
   EXPECT_TRUE(Written("Can't open file \"out/none.txt\" for write."));
   const std::string header =

@@ -126,7 +126,8 @@ TEST(EditorCommandTest, AnExistingEditComIsStarted) {
   EnvironmentValue path("PATH", folder);
   EnvironmentValue visual("VISUAL", "myvisual");
   std::string shown;
-  EXPECT_EQ(EditorCommand("EDIT.COM", "F.KXT", shown), (std::vector<std::string>{"EDIT.COM", "F.KXT"}));
+  EXPECT_EQ(EditorCommand("EDIT.COM", "F.KXT", shown),
+            (std::vector<std::string>{"EDIT.COM", "F.KXT"}));
   std::remove(program.c_str());
   rmdir(folder);
 }

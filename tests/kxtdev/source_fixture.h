@@ -45,6 +45,7 @@ class SourceFixture : public ::testing::Test {
   static void WriteFile(const std::string& name, const std::string& content) {
     std::ofstream(name, std::ios::binary) << content;
   }
+
  protected:
   static std::string ReadFile(const std::string& name) {
     std::ifstream file(name, std::ios::binary);
