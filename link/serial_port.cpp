@@ -151,6 +151,17 @@ void CloseSerialLink(LinkHandle* h) {
   worker->Stop();
   h->worker = nullptr;
   delete worker;
+  // The worker is gone: nothing touches the state machines any more. Every
+  // frame the handle still holds (a line or frame half received, a request
+  // half sent, replies and requests still queued) goes back to the pool,
+  // where the next link finds it.
+  std::lock_guard<std::recursive_mutex> guard(h->pump_lock);
+  if (h->rx_frame) ReturnToPool(h->rx_frame);
+  if (h->tx_frame) ReturnToPool(h->tx_frame);
+  h->rx_frame = nullptr;
+  h->tx_frame = nullptr;
+  ReturnListToPool(h->rx_queue);
+  ReturnListToPool(h->tx_queue);
 }
 
 }  // namespace linklib

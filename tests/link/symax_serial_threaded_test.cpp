@@ -6,8 +6,10 @@
 #include <chrono>
 #include <future>
 #include <string>
+#include <thread>
 
 #include "link/link.h"
+#include "link/frame_pool.h"
 #include "platform/pty_pair.h"
 #include "tests/link/symax_machine.h"
 
@@ -85,6 +87,32 @@ TEST_F(SymaxOnPty, NakBringsTheFrameAgainAndEnquiryGetsTheLastResponse) {
   Send("10 11 10 01 12 10 02 80 00 10 03 49");
   EXPECT_TRUE(SkipUntil(Hex("10 12")));
   EXPECT_EQ(write.get(), 1) << LinkMessage(link);
+}
+
+// Waits (bounded) until the pool holds `size` buffers: the worker has taken
+// one for the frame the peer began.
+bool PoolReaches(int size) {
+  auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (PoolSize() != size) {
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return true;
+}
+
+// Closing gives back every frame the link still holds: one half received
+// from the peer, and a request still waiting for its acknowledgement.
+TEST_F(SymaxOnPty, CloseGivesEveryHeldFrameBackToThePool) {
+  const int pool_open = PoolSize();
+  Send("10 01 11 FF 10 02 86 00");  // a frame that never ends
+  ASSERT_TRUE(PoolReaches(pool_open - 1));
+  SetPortMode8(link, 57600, 0, 1, 2);
+  uint16_t word = 0;
+  EXPECT_EQ(ReadRegisters(link, 1, 1, &word), 0);  // never acknowledged
+  EXPECT_LT(PoolSize(), pool_open);
+  ASSERT_EQ(CloseLink(link), 1);
+  link = nullptr;
+  EXPECT_EQ(PoolSize(), pool_open);
 }
 
 }  // namespace
