@@ -24,12 +24,12 @@ constexpr uint16_t kDefaultReplyTimeout = 500;
 // Transaction identifier, protocol identifier and length field; the length
 // counts the unit byte and the data unit that follow.
 constexpr size_t kHeaderSize = 6;
-// The largest reply a request of this link can bring back: 128 registers
-// after the unit, function and byte count. A reply that announces more is
-// refused before a byte of its body is stored.
-constexpr size_t kReplyCapacity = kHeaderSize + 3 + 2 * 128;
 // The largest request: a file-record write of 128 words.
 constexpr size_t kRequestCapacity = kHeaderSize + 10 + 2 * 128;
+// The largest reply a request of this link can bring back: the echo of that
+// write (a read of 128 registers is shorter). A reply that announces more is
+// refused before a byte of its body is stored.
+constexpr size_t kReplyCapacity = kRequestCapacity;
 
 constexpr uint8_t kReadHolding = 0x03;
 constexpr uint8_t kReadInput = 0x04;
@@ -80,14 +80,62 @@ struct Expected {
   uint32_t count;
 };
 
+uint16_t WordAt(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// The reply to a register write echoes the function, the starting address
+// and the quantity, and nothing more; the reply to a file-record write
+// echoes the whole request. A reply of any other length, or one that names
+// other registers (a server that echoes a register-write request whole, for
+// one), did not store what was sent. The message gives the quantity the
+// reply echoes when it names the same first register at the right length,
+// and otherwise the count of bytes it carries after its function code.
+bool CheckWriteReply(LinkHandle* h, const uint8_t* reply, size_t length, const Request& request,
+                     uint32_t count) {
+  const uint8_t* sent = request.bytes();
+  // The bytes up to the quantity: unit, function, then the starting address
+  // (register write) or the byte count, reference type, file and record.
+  size_t named = sent[7] == kWriteMultiple ? 4 : 8;
+  size_t expected_length = sent[7] == kWriteMultiple ? kHeaderSize + 6 : request.size();
+  uint32_t reported = length > kHeaderSize + 2 ? static_cast<uint32_t>(length - kHeaderSize - 2) : 0;
+  if (length == expected_length && std::memcmp(reply + 6, sent + 6, named) == 0) {
+    if (std::memcmp(reply + 6, sent + 6, expected_length - 6) == 0) return true;
+    reported = WordAt(reply + 6 + named);
+  }
+  SetMessageF(h, "Reply length %" PRIu32 " doesn't match query %" PRIu32, reported, count);
+  return false;
+}
+
 uint8_t UnitOf(const LinkHandle* h) { return static_cast<uint8_t>(h->route.count); }
+
+// Connects the handle's socket to the server. The handshake is waited for in
+// polls of 10 ms, no longer than the reply time-out allows, with the wait
+// callback called on each: a peer that never answers cannot hold the
+// program, and a callback that answers 0 abandons the connect ("Application
+// idle abort"). False, with the socket closed, when no connection came up.
+bool ConnectWithinReplyTimeout(LinkHandle* h) {
+  using Status = platform::TcpConnection::ConnectStatus;
+  Status status = h->socket->StartConnect(h->server_ipv4, h->server_port);
+  WaitCallback callback = h->wait_callback ? h->wait_callback : DefaultWaitCallback;
+  Clock::time_point give_up = Clock::now() + h->reply_timeout * kPollInterval;
+  while (status == Status::kInProgress) {
+    if (callback(h->wait_user) == 0) {
+      SetMessage(h, "Application idle abort");
+      break;
+    }
+    if (Clock::now() >= give_up) break;
+    status = h->socket->WaitConnected(static_cast<int>(kPollInterval.count()));
+  }
+  if (status == Status::kConnected) return true;
+  h->socket->Close();
+  return false;
+}
 
 // The connection is gone: make a new one for the next request. Its outcome
 // is not checked; a request on a connection that failed to come up reports
 // the socket as not connected, which reconnects again.
 void Reconnect(LinkHandle* h) {
   h->socket->Close();
-  h->socket->Connect(h->server_ipv4, h->server_port);
+  ConnectWithinReplyTimeout(h);
 }
 
 void ReportSocketFailure(LinkHandle* h, const char* prefix) {
@@ -165,13 +213,12 @@ bool CollectReply(LinkHandle* h, uint8_t* reply, size_t* length) {
 }
 
 void CopyWords(const uint8_t* from, uint32_t count, uint16_t* words) {
-  for (uint32_t i = 0; i < count; ++i)
-    words[i] = static_cast<uint16_t>(from[2 * i] << 8 | from[2 * i + 1]);
+  for (uint32_t i = 0; i < count; ++i) words[i] = WordAt(from + 2 * i);
 }
 
 // Checks the reply in order and copies the words of a read.
-bool CheckReply(LinkHandle* h, const uint8_t* reply, size_t length, const Expected& expected,
-                uint16_t* words) {
+bool CheckReply(LinkHandle* h, const uint8_t* reply, size_t length, const Request& request,
+                const Expected& expected, uint16_t* words) {
   if (reply[6] != UnitOf(h)) {
     SetMessage(h, "Reply drop doesn't match query");
     return false;
@@ -188,7 +235,7 @@ bool CheckReply(LinkHandle* h, const uint8_t* reply, size_t length, const Expect
   uint32_t announced = reply[8];
   switch (expected.shape) {
     case Expected::Shape::kWrite:
-      return true;
+      return CheckWriteReply(h, reply, length, request, expected.count);
     case Expected::Shape::kRegisters:
       if (announced != 2 * expected.count) break;
       first_word = 9;
@@ -225,7 +272,7 @@ int Transact(LinkHandle* h, Request& request, const Expected& expected, uint16_t
   uint8_t reply[kReplyCapacity] = {};
   size_t length = 0;
   if (!CollectReply(h, reply, &length)) return 0;
-  return CheckReply(h, reply, length, expected, words) ? 1 : 0;
+  return CheckReply(h, reply, length, request, expected, words) ? 1 : 0;
 }
 
 // "%u.%u.%u.%u" taken whole: four numbers, each giving its low byte.
@@ -256,24 +303,24 @@ LinkHandle* OpenModbusTCP(const char* host, uint16_t tcp_port, uint16_t unit) {
   if (!host) return nullptr;
   uint32_t ipv4 = 0;
   if (!ParseDottedAddress(host, &ipv4) && !platform::ResolveHostIpv4(host, &ipv4)) return nullptr;
-  auto* connection = new (std::nothrow) platform::TcpConnection();
-  if (!connection) return nullptr;
-  if (!connection->Connect(ipv4, tcp_port)) {
-    delete connection;
-    return nullptr;
-  }
   LinkHandle* h = AllocateHandle();
-  if (!h) {
-    delete connection;
+  if (!h) return nullptr;
+  h->socket = new (std::nothrow) platform::TcpConnection();
+  if (!h->socket) {
+    FreeHandle(h);
     return nullptr;
   }
   h->kind = kKindModbusTcp;
   h->route.count = unit;
   h->wait_callback = DefaultWaitCallback;
-  h->socket = connection;
   h->server_ipv4 = ipv4;
   h->server_port = tcp_port;
   h->reply_timeout = kDefaultReplyTimeout;
+  if (!ConnectWithinReplyTimeout(h)) {
+    ModbusTcpClose(h);
+    FreeHandle(h);
+    return nullptr;
+  }
   h->mark = kHandleMark;
   return h;
 }

@@ -36,29 +36,47 @@ bool ResolveHostIpv4(const char* host, uint32_t* ipv4) {
 
 TcpConnection::~TcpConnection() { Close(); }
 
-bool TcpConnection::Connect(uint32_t ipv4, uint16_t port) {
+TcpConnection::ConnectStatus TcpConnection::StartConnect(uint32_t ipv4, uint16_t port) {
   Close();
-  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
   if (fd_ < 0) {
     error_number_ = errno;
-    return false;
+    return ConnectStatus::kFailed;
   }
+  // Requests are small and each waits for its reply: send them at once.
+  int on = 1;
+  setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(ipv4);
-  int result;
-  do {
-    result = connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  } while (result != 0 && errno == EINTR);
-  bool connected = result == 0;
-  if (!connected) error_number_ = errno;
-  // Requests are small and each waits for its reply: send them at once.
-  int on = 1;
-  setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  int flags = fcntl(fd_, F_GETFL, 0);
-  if (flags >= 0) fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
-  return connected;
+  if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+    return ConnectStatus::kConnected;
+  // Interrupted, the connect goes on in the background as if in progress.
+  if (errno == EINPROGRESS || errno == EINTR) return ConnectStatus::kInProgress;
+  error_number_ = errno;
+  Close();
+  return ConnectStatus::kFailed;
+}
+
+TcpConnection::ConnectStatus TcpConnection::WaitConnected(int timeout_ms) {
+  if (fd_ < 0) {
+    error_number_ = ENOTCONN;
+    return ConnectStatus::kFailed;
+  }
+  pollfd entry{fd_, POLLOUT, 0};
+  int ready = poll(&entry, 1, timeout_ms < 0 ? 0 : timeout_ms);
+  if (ready == 0 || (ready < 0 && errno == EINTR)) return ConnectStatus::kInProgress;
+  int failure = 0;
+  socklen_t size = sizeof failure;
+  if (ready < 0)
+    failure = errno;
+  else if (getsockopt(fd_, SOL_SOCKET, SO_ERROR, &failure, &size) != 0)
+    failure = errno;
+  if (failure == 0) return ConnectStatus::kConnected;
+  error_number_ = failure;
+  Close();
+  return ConnectStatus::kFailed;
 }
 
 void TcpConnection::Close() {
@@ -130,6 +148,44 @@ void TcpConnection::Abort() {
   setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
   close(fd_);
   fd_ = -1;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::unique_ptr<StalledTcpListener> StalledTcpListener::Create() {
+  std::unique_ptr<StalledTcpListener> listener(new StalledTcpListener());
+  listener->fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (listener->fd_ < 0) return nullptr;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  // A backlog of 0 holds one finished connection; the next SYN finds the
+  // queue full and is dropped.
+  if (bind(listener->fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(listener->fd_, 0) != 0 ||
+      getsockname(listener->fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    return nullptr;
+  listener->port_ = ntohs(address.sin_port);
+  // Connect fillers until one stays in progress: from then on the queue is
+  // full, and it stays full because nothing is accepted.
+  for (auto& filler : listener->fillers_) {
+    filler = std::make_unique<TcpConnection>();
+    TcpConnection::ConnectStatus status =
+        filler->StartConnect(INADDR_LOOPBACK, listener->port_);
+    if (status == TcpConnection::ConnectStatus::kInProgress)
+      status = filler->WaitConnected(200);
+    if (status == TcpConnection::ConnectStatus::kInProgress) return listener;
+    if (status == TcpConnection::ConnectStatus::kFailed) return nullptr;
+  }
+  return nullptr;
+}
+
+StalledTcpListener::~StalledTcpListener() {
+  for (auto& filler : fillers_) filler.reset();
+  if (fd_ >= 0) close(fd_);
 }
 
 }  // namespace platform

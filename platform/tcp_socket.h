@@ -1,6 +1,6 @@
-// A TCP client connection over IPv4 for the Modbus TCP link: a blocking
-// connect, then non-blocking sends (without SIGPIPE) and receives, and a
-// bounded wait for incoming bytes.
+// A TCP client connection over IPv4 for the Modbus TCP link: a non-blocking
+// connect whose caller bounds the wait, non-blocking sends (without SIGPIPE)
+// and receives, and a bounded wait for incoming bytes.
 #pragma once
 
 #include <cstddef>
@@ -28,11 +28,17 @@ class TcpConnection {
   TcpConnection(const TcpConnection&) = delete;
   TcpConnection& operator=(const TcpConnection&) = delete;
 
-  // Opens a new stream socket, connects it to ipv4:port (host byte order)
-  // with the system's connect time-out, and makes it non-blocking. The
-  // socket is kept even when the connect fails, so that later sends report
-  // it as not connected. False on failure, with error_number() set.
-  bool Connect(uint32_t ipv4, uint16_t port);
+  enum class ConnectStatus {
+    kConnected,
+    kInProgress,  // the handshake has not ended yet
+    kFailed,      // error_number() says why; the socket is closed
+  };
+
+  // Opens a new non-blocking stream socket and starts connecting it to
+  // ipv4:port (host byte order) without waiting for the handshake.
+  ConnectStatus StartConnect(uint32_t ipv4, uint16_t port);
+  // Waits up to `timeout_ms` for the handshake that StartConnect began.
+  ConnectStatus WaitConnected(int timeout_ms);
 
   // Shuts the connection down in both directions and closes the socket.
   void Close();
@@ -59,6 +65,26 @@ class TcpConnection {
  private:
   int fd_ = -1;
   int error_number_ = 0;
+};
+
+// A loopback listener that never completes a handshake, for tests of a peer
+// that stops answering: its accept queue is filled by connections of its own
+// and nothing is ever accepted, so the SYN of a further client is dropped and
+// that client's connect stays in progress.
+class StalledTcpListener {
+ public:
+  // Null when the listener could not be set up.
+  static std::unique_ptr<StalledTcpListener> Create();
+  ~StalledTcpListener();
+  StalledTcpListener(const StalledTcpListener&) = delete;
+  StalledTcpListener& operator=(const StalledTcpListener&) = delete;
+  uint16_t port() const { return port_; }
+
+ private:
+  StalledTcpListener() = default;
+  int fd_ = -1;
+  uint16_t port_ = 0;
+  std::unique_ptr<TcpConnection> fillers_[8];
 };
 
 }  // namespace platform

@@ -6,25 +6,26 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
+#include <cstring>
 #include <functional>
+#include <future>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "link/link.h"
 #include "link/link_handle.h"
-#include "platform/descriptor_poll.h"
 #include "platform/sim_tcp_listener.h"
 #include "platform/tcp_socket.h"
+#include "tests/support/modbus_tcp_peer.h"
 
 namespace linklib {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-using platform::TcpConnection;
+using testsupport::Answer;
+using testsupport::Bytes;
+using testsupport::PollGate;
+using FakePeer = testsupport::ModbusTcpPeer;
 
 constexpr uint16_t kUnit = 7;
 
@@ -45,140 +46,12 @@ Bytes Concat(Bytes a, const Bytes& b) {
   return a;
 }
 
-// What the peer does with the next request.
-struct Answer {
-  enum class Then { kStay, kClose, kReset };
-  std::vector<Bytes> pieces;  // sent one after the other
-  Then then = Then::kStay;
-};
-
-// Waits, between the pieces of one reply, for the client to poll once more.
-class PollGate {
- public:
-  void Polled() {
-    std::lock_guard<std::mutex> guard(lock_);
-    ++polls_;
-    changed_.notify_all();
-  }
-  uint64_t polls() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return polls_;
-  }
-  void WaitBeyond(uint64_t polls) {
-    std::unique_lock<std::mutex> guard(lock_);
-    changed_.wait_for(guard, std::chrono::seconds(5), [&] { return polls_ > polls; });
-  }
-
- private:
-  std::mutex lock_;
-  std::condition_variable changed_;
-  uint64_t polls_ = 0;
-};
-
 PollGate* active_gate = nullptr;
 
 uint32_t CountPolls(uint32_t) {
   if (active_gate) active_gate->Polled();
   return 1;
 }
-
-// The peer: accepts connections one at a time and answers each request with
-// the next queued answer (none queued: it stays silent).
-class FakePeer {
- public:
-  explicit FakePeer(uint16_t port = 0) {
-    listener_ = platform::TcpListener::Listen(port, nullptr);
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~FakePeer() {
-    stop_ = true;
-    thread_.join();
-  }
-  bool listening() const { return listener_ != nullptr; }
-  uint16_t port() const { return listener_ ? listener_->port() : 0; }
-
-  void Queue(Answer answer) {
-    std::lock_guard<std::mutex> guard(lock_);
-    answers_.push_back(std::move(answer));
-  }
-  void QueueReply(Bytes reply) { Queue({{std::move(reply)}, Answer::Then::kStay}); }
-  std::vector<Bytes> Requests() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return requests_;
-  }
-  int connections() const { return connections_.load(); }
-  void UseGate(PollGate* gate) { gate_ = gate; }
-
- private:
-  void Run() {
-    while (listener_ && !stop_) {
-      if (!platform::WaitReadable(listener_->fd(), 20)) continue;
-      int fd = listener_->Accept();
-      if (fd < 0) continue;
-      TcpConnection connection(fd);
-      ++connections_;
-      Serve(connection);
-    }
-  }
-
-  void Serve(TcpConnection& connection) {
-    Bytes request;
-    while (ReadRequest(connection, &request)) {
-      Answer answer;
-      {
-        std::lock_guard<std::mutex> guard(lock_);
-        requests_.push_back(request);
-        if (answers_.empty()) continue;
-        answer = std::move(answers_.front());
-        answers_.pop_front();
-      }
-      PollGate* gate = gate_.load();
-      for (size_t i = 0; i < answer.pieces.size(); ++i) {
-        uint64_t polls = gate ? gate->polls() : 0;
-        connection.Send(answer.pieces[i].data(), answer.pieces[i].size(), 5000);
-        if (gate && i + 1 < answer.pieces.size()) gate->WaitBeyond(polls);
-      }
-      if (answer.then == Answer::Then::kClose) return connection.Close();
-      if (answer.then == Answer::Then::kReset) return connection.Abort();
-    }
-  }
-
-  bool ReadExactly(TcpConnection& connection, uint8_t* into, size_t size) {
-    size_t have = 0;
-    while (have < size) {
-      if (stop_) return false;
-      size_t got = 0;
-      switch (connection.Receive(into + have, size - have, &got)) {
-        case TcpConnection::ReceiveStatus::kData:
-          have += got;
-          break;
-        case TcpConnection::ReceiveStatus::kNothing:
-          connection.WaitReadable(20);
-          break;
-        default:
-          return false;
-      }
-    }
-    return true;
-  }
-
-  bool ReadRequest(TcpConnection& connection, Bytes* request) {
-    request->assign(6, 0);
-    if (!ReadExactly(connection, request->data(), 6)) return false;
-    size_t length = size_t{(*request)[4]} * 256 + (*request)[5];
-    request->resize(6 + length);
-    return ReadExactly(connection, request->data() + 6, length);
-  }
-
-  std::unique_ptr<platform::TcpListener> listener_;
-  std::atomic<bool> stop_{false};
-  std::atomic<int> connections_{0};
-  std::atomic<PollGate*> gate_{nullptr};
-  std::mutex lock_;
-  std::deque<Answer> answers_;
-  std::vector<Bytes> requests_;
-  std::thread thread_;
-};
 
 class ModbusTcp : public ::testing::Test {
  protected:
@@ -337,9 +210,67 @@ TEST_F(ModbusTcp, FileRecordAndWriteReplyChecks) {
   peer_.QueueReply(Frame({7, 0x95, 1}));
   EXPECT_EQ(WriteFileRecords(link_, 1, 0, 1, &word), 0);
   EXPECT_STREQ(LinkMessage(link_), "ILLEGAL FUNCTION");
-  // A write is not checked past its function code.
-  peer_.QueueReply(Frame({7, 0x10}));
-  EXPECT_EQ(WriteRegisters(link_, 1, 1, &word), 1);
+}
+
+// A write reply echoes the function, the starting address and the quantity
+// (a file-record write: the whole request), at the length the protocol
+// gives it; anything else did not store what was sent.
+TEST_F(ModbusTcp, WriteRepliesAreChecked) {
+  const uint16_t two_words[2] = {0x1234, 0xABCD};
+  auto write_registers = [&] { return WriteRegisters(link_, 0x0102, 2, two_words); };
+  auto write_records = [&] { return WriteFileRecords(link_, 2, 3, 2, two_words); };
+  const Bytes record_echo = {7, 0x15, 11, 6, 0, 2, 0, 3, 0, 2, 0x12, 0x34, 0xAB, 0xCD};
+  struct Case {
+    const char* name;
+    std::function<int()> write;
+    Bytes reply;
+    const char* message;  // null: the write succeeds
+  } cases[] = {
+      {"register write", write_registers, Frame({7, 0x10, 0x01, 0x01, 0, 2}), nullptr},
+      {"function only", write_registers, Frame({7, 0x10}),
+       "Reply length 0 doesn't match query 2"},
+      {"other starting address", write_registers, Frame({7, 0x10, 0x01, 0x02, 0, 2}),
+       "Reply length 4 doesn't match query 2"},
+      {"other quantity", write_registers, Frame({7, 0x10, 0x01, 0x01, 0, 1}),
+       "Reply length 1 doesn't match query 2"},
+      {"one byte too many", write_registers, Frame({7, 0x10, 0x01, 0x01, 0, 2, 0}),
+       "Reply length 5 doesn't match query 2"},
+      {"other function", write_registers, Frame({7, 0x03, 0x01, 0x01, 0, 2}),
+       "Reply opcode doesn't match query"},
+      {"file-record write", write_records, Frame(record_echo), nullptr},
+      {"file-record reply cut short", write_records,
+       Frame(Bytes(record_echo.begin(), record_echo.end() - 2)),
+       "Reply length 10 doesn't match query 2"},
+      {"file-record reply names another record", write_records,
+       Frame({7, 0x15, 11, 6, 0, 2, 0, 4, 0, 2, 0x12, 0x34, 0xAB, 0xCD}),
+       "Reply length 12 doesn't match query 2"},
+      {"file-record reply of the function only", write_records, Frame({7, 0x15}),
+       "Reply length 0 doesn't match query 2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    peer_.QueueReply(c.reply);
+    EXPECT_EQ(c.write(), c.message ? 0 : 1) << LinkMessage(link_);
+    if (c.message) {
+      EXPECT_STREQ(LinkMessage(link_), c.message);
+    }
+  }
+  // Every request still carries transaction identifier 0.
+  for (const Bytes& request : peer_.Requests()) {
+    EXPECT_EQ(request.at(0), 0);
+    EXPECT_EQ(request.at(1), 0);
+  }
+}
+
+// A server that sends every request back whole stores nothing: a register
+// write must not pass; the largest file-record write, whose echo is the
+// right reply, fits the reply buffer.
+TEST_F(ModbusTcp, EchoingServerFailsRegisterWrites) {
+  peer_.EchoRequests(true);
+  uint16_t block[128] = {};
+  EXPECT_EQ(WriteRegisters(link_, 1, 120, block), 0);
+  EXPECT_STREQ(LinkMessage(link_), "Reply length 245 doesn't match query 120");
+  EXPECT_EQ(WriteFileRecords(link_, 1, 0, 128, block), 1) << LinkMessage(link_);
 }
 
 TEST_F(ModbusTcp, LargestReadsFitTheReplyBuffer) {
@@ -398,7 +329,7 @@ TEST_F(ModbusTcp, OverlongLengthFieldIsRefused) {
   EXPECT_EQ(ReadRegisters(link_, 1, 2, words_), 0);
   EXPECT_STREQ(LinkMessage(link_), "Reply message too large");
   // Just past what the largest request can bring back.
-  peer_.QueueReply(Concat({0, 0, 0, 0, 0x01, 0x04}, Bytes(260, 0)));
+  peer_.QueueReply(Concat({0, 0, 0, 0, 0x01, 0x0B}, Bytes(267, 0)));
   EXPECT_EQ(ReadRegisters(link_, 1, 2, words_), 0);
   EXPECT_STREQ(LinkMessage(link_), "Reply message too large");
   peer_.QueueReply(Frame({7, 0x03, 4, 0, 5, 0, 6}));
@@ -462,6 +393,70 @@ TEST_F(ModbusTcp, ResetByPeerReconnects) {
   EXPECT_EQ(ReadRegisters(link_, 1, 1, words_), 1) << LinkMessage(link_);
   EXPECT_EQ(words_[0], 5);
   EXPECT_EQ(peer_.connections(), 2);
+}
+
+// A server that never completes the handshake holds neither the open nor a
+// reconnect longer than the reply time-out, and the wait callback runs while
+// a reconnect waits, so that it can abandon it.
+constexpr auto kFailureBound = std::chrono::seconds(60);
+
+TEST(ModbusTcpConnect, OpenGivesUpOnAPeerThatNeverAnswers) {
+  auto stalled = platform::StalledTcpListener::Create();
+  ASSERT_NE(stalled, nullptr);
+  auto open = std::async(std::launch::async,
+                         [&] { return OpenModbusTCP("127.0.0.1", stalled->port(), kUnit); });
+  ASSERT_EQ(open.wait_for(kFailureBound), std::future_status::ready);
+  EXPECT_EQ(open.get(), nullptr);
+}
+
+LinkHandle* reconnecting_link = nullptr;
+std::atomic<uint32_t> calls_after_failure{0};
+// Goes on until the request has failed (its message is set before the
+// reconnect), then abandons.
+uint32_t AbandonOnceFailed(uint32_t) {
+  if (std::strncmp(LinkMessage(reconnecting_link), "Recv ", 5) != 0) return 1;
+  ++calls_after_failure;
+  return 0;
+}
+uint32_t CountCallsAfterFailure(uint32_t) {
+  if (std::strncmp(LinkMessage(reconnecting_link), "Send ", 5) == 0) ++calls_after_failure;
+  return 1;
+}
+
+TEST_F(ModbusTcp, ReconnectToAPeerThatNeverAnswersIsBoundedAndAbandoned) {
+  auto stalled = platform::StalledTcpListener::Create();
+  ASSERT_NE(stalled, nullptr);
+  reconnecting_link = link_;
+  uint16_t good_port = link_->server_port;
+  // The connection is reset and the server stops answering.
+  link_->server_port = stalled->port();
+  SetReplyTimeout(20);
+  peer_.Queue({{}, Answer::Then::kReset});
+  ASSERT_EQ(SetWaitCallback(link_, AbandonOnceFailed, 0), 1);
+  auto request = std::async(std::launch::async, [&] { return ReadRegisters(link_, 1, 1, words_); });
+  ASSERT_EQ(request.wait_for(kFailureBound), std::future_status::ready);
+  EXPECT_EQ(request.get(), 0);
+  EXPECT_STREQ(LinkMessage(link_), "Application idle abort");
+  EXPECT_EQ(calls_after_failure.load(), 1u);
+
+  // Not abandoned, the reconnect ends by itself with the callback running.
+  calls_after_failure = 0;
+  ASSERT_EQ(SetWaitCallback(link_, CountCallsAfterFailure, 0), 1);
+  request = std::async(std::launch::async, [&] { return ReadRegisters(link_, 1, 1, words_); });
+  ASSERT_EQ(request.wait_for(kFailureBound), std::future_status::ready);
+  EXPECT_EQ(request.get(), 0);
+  EXPECT_STREQ(LinkMessage(link_), "Send The socket is not connected");
+  EXPECT_GE(calls_after_failure.load(), 1u);
+
+  // The server answers again: the next reconnect succeeds and a later
+  // request gets through.
+  link_->server_port = good_port;
+  peer_.QueueReply(Frame({7, 0x03, 2, 0, 4}));
+  int result = 0;
+  for (int attempt = 0; attempt < 3 && result == 0; ++attempt)
+    result = ReadRegisters(link_, 1, 1, words_);
+  EXPECT_EQ(result, 1) << LinkMessage(link_);
+  EXPECT_EQ(words_[0], 4);
 }
 
 TEST(ModbusTcpRestart, LaterRequestSucceedsAfterServerRestart) {
