@@ -2,6 +2,7 @@
 // ("A" announces the route, "R" reads, "W" writes), forwarded by the device
 // along the announced route.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -82,11 +83,20 @@ bool SendCommand(LinkHandle* h, FrameBuffer* frame, const CommandText& command) 
   return true;
 }
 
-// Waits for a lone CR; any other line is dropped and the wait starts again
-// with the full time-out (and, for W, the announced route is forgotten).
+// Waits for a lone CR; any other line is dropped and the wait goes on (for W
+// the announced route is then forgotten). The wait as a whole is bounded by
+// the reply time-out counted from the command: lines that are not the
+// acknowledgement, however many and however fast, never extend it.
 bool WaitForAcknowledge(LinkHandle* h, bool forget_route_on_other_lines) {
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kPoll = std::chrono::milliseconds(10);
+  Clock::time_point give_up = Clock::now() + h->reply_timeout * kPoll;
   for (;;) {
-    FrameBuffer* reply = WaitForReply(h, h->reply_timeout);
+    auto left = give_up - Clock::now();
+    if (left <= Clock::duration::zero()) return false;
+    // The polls left, the last one counted whole.
+    uint32_t polls = static_cast<uint32_t>((left + kPoll - Clock::duration(1)) / kPoll);
+    FrameBuffer* reply = WaitForReply(h, polls);
     if (!reply) return false;
     bool acknowledged = IsAcknowledge(*reply);
     ReturnToPool(reply);

@@ -175,6 +175,42 @@ TEST(Gateway, WriteReplyOtherThanCrIsDroppedAndTheWaitStartsAgain) {
   EXPECT_EQ(line.h->gateway_route_sent.count, 0xFFFF);
 }
 
+// A device that answers every command with a line other than the
+// acknowledgement, without end: the wait still ends after the reply
+// time-out counted from the command, while the lines keep coming.
+constexpr int kFloodLimit = 2000000;
+GatewayLine* flooded_line = nullptr;
+int flood_lines_sent = 0;
+uint32_t FloodWithOtherLines(uint32_t) {
+  flooded_line->TakeSent();
+  if (flood_lines_sent < kFloodLimit) {
+    ++flood_lines_sent;
+    flooded_line->Feed(Text("?\r"));
+  }
+  return 1;
+}
+
+TEST(Gateway, OtherLinesNeverExtendTheAcknowledgementWait) {
+  struct Case {
+    bool announced;  // the route was acknowledged before: W waits, not A
+    const char* message;
+  } cases[] = {{false, "No valid reply to A command"}, {true, "No valid reply to W command"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.message);
+    GatewayLine line({4});
+    if (c.announced) line.h->gateway_route_sent = line.h->route;
+    line.h->reply_timeout = 5;
+    line.h->wait_callback = FloodWithOtherLines;
+    flooded_line = &line;
+    flood_lines_sent = 0;
+    uint16_t value = 1;
+    EXPECT_EQ(GatewayWriteRegisters(line.h, 1, 1, &value), 0);
+    EXPECT_STREQ(line.h->message, c.message);
+    EXPECT_GT(flood_lines_sent, 0);
+    EXPECT_LT(flood_lines_sent, kFloodLimit);  // it ended while the lines still came
+  }
+}
+
 TEST(Gateway, StatusPortionIsRefusedBeforeAnyTraffic) {
   GatewayLine line({1});
   uint16_t words[3] = {};
