@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <string>
 #include <thread>
 
 #include "link/link.h"
 #include "platform/pty_pair.h"
+#include "tests/support/serial_peer.h"
 
 namespace linklib {
 namespace {
@@ -61,6 +63,27 @@ TEST(GatewayOverSerial, ReadAndLongWriteThroughTheWorker) {
   Write(pty, "\r");
   write.join();
   EXPECT_EQ(result, 128) << LinkMessage(link);
+  CloseLink(link);
+}
+
+// A device that keeps sending a line that is not the acknowledgement, a new
+// one before each wait could run out: the request still ends, "A" the only
+// command sent.
+TEST(GatewayOverSerial, EndlessOtherLinesEndTheRequestAfterTheReplyTimeout) {
+  testsupport::SerialPeer peer(testsupport::SerialPeer::Repeating("ERR 1\r"));
+  ASSERT_TRUE(peer.valid());
+  Route route;
+  route.count = 1;
+  route.drops[0] = 2;
+  LinkHandle* link = OpenGateway(peer.path().c_str(), &route);
+  ASSERT_NE(link, nullptr);
+  ASSERT_EQ(SetPortMode8(link, 57600, 0, 1, 20), 1);
+  uint16_t words[1] = {};
+  auto read = std::async(std::launch::async, [&] { return ReadRegisters(link, 1, 1, words); });
+  ASSERT_EQ(read.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+  EXPECT_EQ(read.get(), 0);
+  EXPECT_STREQ(LinkMessage(link), "No valid reply to A command");
+  EXPECT_EQ(peer.Received(), "A 2\r");
   CloseLink(link);
 }
 
