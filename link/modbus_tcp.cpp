@@ -96,7 +96,8 @@ bool CheckWriteReply(LinkHandle* h, const uint8_t* reply, size_t length, const R
   // (register write) or the byte count, reference type, file and record.
   size_t named = sent[7] == kWriteMultiple ? 4 : 8;
   size_t expected_length = sent[7] == kWriteMultiple ? kHeaderSize + 6 : request.size();
-  uint32_t reported = length > kHeaderSize + 2 ? static_cast<uint32_t>(length - kHeaderSize - 2) : 0;
+  uint32_t reported =
+      length > kHeaderSize + 2 ? static_cast<uint32_t>(length - kHeaderSize - 2) : 0;
   if (length == expected_length && std::memcmp(reply + 6, sent + 6, named) == 0) {
     if (std::memcmp(reply + 6, sent + 6, expected_length - 6) == 0) return true;
     reported = WordAt(reply + 6 + named);

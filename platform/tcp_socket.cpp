@@ -173,10 +173,8 @@ std::unique_ptr<StalledTcpListener> StalledTcpListener::Create() {
   // full, and it stays full because nothing is accepted.
   for (auto& filler : listener->fillers_) {
     filler = std::make_unique<TcpConnection>();
-    TcpConnection::ConnectStatus status =
-        filler->StartConnect(INADDR_LOOPBACK, listener->port_);
-    if (status == TcpConnection::ConnectStatus::kInProgress)
-      status = filler->WaitConnected(200);
+    TcpConnection::ConnectStatus status = filler->StartConnect(INADDR_LOOPBACK, listener->port_);
+    if (status == TcpConnection::ConnectStatus::kInProgress) status = filler->WaitConnected(200);
     if (status == TcpConnection::ConnectStatus::kInProgress) return listener;
     if (status == TcpConnection::ConnectStatus::kFailed) return nullptr;
   }

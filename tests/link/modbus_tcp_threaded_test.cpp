@@ -227,8 +227,7 @@ TEST_F(ModbusTcp, WriteRepliesAreChecked) {
     const char* message;  // null: the write succeeds
   } cases[] = {
       {"register write", write_registers, Frame({7, 0x10, 0x01, 0x01, 0, 2}), nullptr},
-      {"function only", write_registers, Frame({7, 0x10}),
-       "Reply length 0 doesn't match query 2"},
+      {"function only", write_registers, Frame({7, 0x10}), "Reply length 0 doesn't match query 2"},
       {"other starting address", write_registers, Frame({7, 0x10, 0x01, 0x02, 0, 2}),
        "Reply length 4 doesn't match query 2"},
       {"other quantity", write_registers, Frame({7, 0x10, 0x01, 0x01, 0, 1}),

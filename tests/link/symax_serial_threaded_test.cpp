@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "link/link.h"
 #include "link/frame_pool.h"
+#include "link/link.h"
 #include "platform/pty_pair.h"
 #include "tests/link/symax_machine.h"
 

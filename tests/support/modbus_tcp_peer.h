@@ -159,5 +159,4 @@ class ModbusTcpPeer {
   std::thread thread_;
 };
 
-
 }  // namespace testsupport
