@@ -169,14 +169,18 @@ std::unique_ptr<StalledTcpListener> StalledTcpListener::Create() {
       getsockname(listener->fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
     return nullptr;
   listener->port_ = ntohs(address.sin_port);
-  // Connect fillers until one stays in progress: from then on the queue is
-  // full, and it stays full because nothing is accepted.
-  for (auto& filler : listener->fillers_) {
+  // The first filler fills the queue: its handshake is waited for in full.
+  // Further fillers follow until one stays in progress (a kernel that keeps
+  // more than one finished connection at this backlog): from then on the
+  // queue is full, and it stays full because nothing is accepted.
+  for (size_t i = 0; i < sizeof listener->fillers_ / sizeof listener->fillers_[0]; ++i) {
+    auto& filler = listener->fillers_[i];
     filler = std::make_unique<TcpConnection>();
     TcpConnection::ConnectStatus status = filler->StartConnect(INADDR_LOOPBACK, listener->port_);
-    if (status == TcpConnection::ConnectStatus::kInProgress) status = filler->WaitConnected(200);
-    if (status == TcpConnection::ConnectStatus::kInProgress) return listener;
-    if (status == TcpConnection::ConnectStatus::kFailed) return nullptr;
+    if (status == TcpConnection::ConnectStatus::kInProgress)
+      status = filler->WaitConnected(i == 0 ? 10000 : 200);
+    if (status == TcpConnection::ConnectStatus::kInProgress && i > 0) return listener;
+    if (status != TcpConnection::ConnectStatus::kConnected) return nullptr;
   }
   return nullptr;
 }
