@@ -34,6 +34,11 @@ class ConsoleBackend {
   virtual void PlaceCursor(int row, int column) = 0;
   virtual void SetCursorVisible(bool visible) = 0;
   virtual void Bell() = 0;
+  // Plain terminal output from row, column (0-based), in white on blue: CR to
+  // column 0, LF to the next row, BS one column back, a wrap after column 80,
+  // a new row past the last scrolling the 25 rows up; other control bytes
+  // show nothing. row and column are left where the next byte goes.
+  virtual void WritePlain(const unsigned char* bytes, int count, int& row, int& column) = 0;
   // Sends what was written so far (before waiting for input).
   virtual void Flush() = 0;
 

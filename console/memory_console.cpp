@@ -140,6 +140,37 @@ void MemoryConsole::FillCells(int row, int column, unsigned char character, int 
   }
 }
 
+void MemoryConsole::WritePlain(const unsigned char* bytes, int count, int& row, int& column) {
+  if (count <= 0) return;
+  plain_output_.append(reinterpret_cast<const char*>(bytes), count);
+  row = std::clamp(row, 0, kConsoleRows - 1);
+  column = std::clamp(column, 0, kConsoleWidth - 1);
+  auto line_feed = [&] {
+    if (row < kConsoleRows - 1) {
+      ++row;
+      return;
+    }
+    std::memmove(cells_, cells_ + kConsoleWidth, sizeof(Cell) * (kConsoleCells - kConsoleWidth));
+    for (int i = kConsoleCells - kConsoleWidth; i < kConsoleCells; ++i) cells_[i] = Cell{};
+  };
+  for (int i = 0; i < count; ++i) {
+    unsigned char byte = bytes[i];
+    if (byte == '\r') {
+      column = 0;
+    } else if (byte == '\n') {
+      line_feed();
+    } else if (byte == '\b') {
+      column = std::max(column - 1, 0);
+    } else if (byte >= 0x20) {
+      cells_[row * kConsoleWidth + column] = Cell{byte, 0x17};
+      if (++column == kConsoleWidth) {
+        column = 0;
+        line_feed();
+      }
+    }
+  }
+}
+
 void MemoryConsole::PlaceCursor(int row, int column) {
   cursor_row_ = row;
   cursor_column_ = column;

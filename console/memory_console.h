@@ -46,6 +46,9 @@ class MemoryConsole : public ConsoleBackend {
   const Cell& CellAt(int row, int column) const;  // 0-based
   std::string RowText(int row) const;             // 0-based
   int Bells() const { return bells_; }
+  // Every byte given to WritePlain, in order.
+  const std::string& PlainOutput() const { return plain_output_; }
+  void ForgetPlainOutput() { plain_output_.clear(); }
   bool CursorVisible() const { return cursor_visible_; }
   int CursorRow() const { return cursor_row_; }
   int CursorColumn() const { return cursor_column_; }
@@ -63,6 +66,7 @@ class MemoryConsole : public ConsoleBackend {
   void PlaceCursor(int row, int column) override;
   void SetCursorVisible(bool visible) override;
   void Bell() override { ++bells_; }
+  void WritePlain(const unsigned char* bytes, int count, int& row, int& column) override;
   void Flush() override {}
   int ReadInput(unsigned char* buffer, int capacity, int timeout_ms) override;
   std::int64_t NowMilliseconds() override { return now_ms_; }
@@ -84,6 +88,7 @@ class MemoryConsole : public ConsoleBackend {
 
   Cell cells_[kConsoleCells];
   std::vector<Write> writes_;
+  std::string plain_output_;
   std::deque<ScriptStep> script_;
   std::int64_t now_ms_ = 1000;
   int bells_ = 0;
