@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "console/key_decoder.h"
 #include "console/screen.h"
@@ -29,6 +30,8 @@ std::string KeyBytes(int key) {
       return "\x1b[F";
     case kKeyInsertToggle:
       return "\x1b[2~";
+    case kKeyCtrlEnd:
+      return "\x1b[1;5F";
     case kKeyDelete:
       return "\x1b[3~";
     case kKeyPageUp:
@@ -68,6 +71,12 @@ void MemoryConsole::Gap(std::int64_t milliseconds) {
   if (milliseconds > 0) script_.push_back(ScriptStep{"", milliseconds});
 }
 
+void MemoryConsole::Hold(std::function<bool()> ready) {
+  ScriptStep step;
+  step.ready = std::move(ready);
+  script_.push_back(std::move(step));
+}
+
 void MemoryConsole::TypeKeys(std::initializer_list<int> keys) {
   for (int key : keys) {
     Type(KeyBytes(key));
@@ -77,7 +86,7 @@ void MemoryConsole::TypeKeys(std::initializer_list<int> keys) {
 
 bool MemoryConsole::ScriptDone() const {
   for (const ScriptStep& step : script_) {
-    if (!step.bytes.empty()) return false;
+    if (!step.bytes.empty() || step.ready) return false;
   }
   return true;
 }
@@ -182,6 +191,25 @@ int MemoryConsole::ReadInput(unsigned char* buffer, int capacity, int timeout_ms
   std::int64_t waited = 0;
   while (!script_.empty()) {
     ScriptStep& step = script_.front();
+    if (step.ready) {
+      auto now = std::chrono::steady_clock::now();
+      if (step.give_up == std::chrono::steady_clock::time_point{}) step.give_up = now + kHoldLimit;
+      if (step.ready()) {
+        script_.pop_front();
+        continue;
+      }
+      if (now >= step.give_up) {
+        std::fprintf(stderr, "MemoryConsole: a held step was given up\n");
+        script_.pop_front();
+        continue;
+      }
+      if (timeout_ms < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a waiting read: ask again
+        continue;
+      }
+      now_ms_ += timeout_ms - waited;
+      return 0;
+    }
     if (!step.bytes.empty()) {
       int count = std::min<int>(capacity, static_cast<int>(step.bytes.size()));
       std::memcpy(buffer, step.bytes.data(), count);

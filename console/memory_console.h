@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -36,6 +38,12 @@ class MemoryConsole : public ConsoleBackend {
   // sequences, each followed by a pause so an Escape stands alone).
   void TypeKeys(std::initializer_list<int> keys);
   void Gap(std::int64_t milliseconds);
+  // Holds the rest of the script back until ready() returns true (asked at
+  // every read; reads get nothing meanwhile), for a program that must reach
+  // a state first (bytes from a line shown, say). ready may also act (send
+  // the line's next bytes) and return true. Given up after kHoldLimit.
+  void Hold(std::function<bool()> ready);
+  static constexpr std::chrono::seconds kHoldLimit{20};
   // No scripted bytes are left (gaps may be).
   bool ScriptDone() const;
 
@@ -84,6 +92,8 @@ class MemoryConsole : public ConsoleBackend {
   struct ScriptStep {
     std::string bytes;        // delivered in one read, when not empty
     std::int64_t gap_ms = 0;  // otherwise: time before the next step
+    std::function<bool()> ready;  // or: held until this is true
+    std::chrono::steady_clock::time_point give_up{};
   };
 
   Cell cells_[kConsoleCells];
