@@ -137,6 +137,29 @@ TEST_F(TerminalEmulatorTest, CaptureHoldsExactlyWhatWasShown) {
   EXPECT_EQ(terminal.RowText(first + 1).substr(0, 29), std::string(28, 'x') + "<");
 }
 
+TEST_F(TerminalEmulatorTest, F9ReopensThePortOrGoesOnWithoutOne) {
+  terminal.TypeKeys({kKeyF9, 'a'});
+  terminal.Hold([&] {
+    session.setup.terminal_port = 5;  // as if the setup screen chose a port that is gone
+    return true;
+  });
+  terminal.TypeKeys({kKeyF9, 'b', kKeyF7, kKeyEnter, kKeyCtrlEnd});
+  TerminalEmulator(session, 0);
+  EXPECT_EQ(ReadPeer(1), "a");
+  char more = 0;  // what went out was written before the emulator returned
+  EXPECT_EQ(peer.ReadMaster(&more, 1, milliseconds(50)), 0u) << "nothing once the port was gone";
+  EXPECT_EQ(session.terminal_port, nullptr);
+  EXPECT_NE(ImageRowText(25).find("Can't open port: \"\".  Status = 133."), std::string::npos);
+  // The help again after each F9, the NOTE only at the start.
+  const std::string& output = terminal.PlainOutput();
+  size_t count = 0;
+  for (size_t at = output.find("Type contrl-End"); at != std::string::npos;
+       at = output.find("Type contrl-End", at + 1))
+    ++count;
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(output.find("NOTE:", 1), std::string::npos);
+}
+
 TEST_F(TerminalEmulatorTest, EmptyCaptureNameIsReported) {
   terminal.TypeKeys({kKeyF7, kKeyEnter, kKeyCtrlEnd});
   TerminalEmulator(session, 0);
