@@ -64,11 +64,11 @@ std::string KeyBytes(int key) {
 MemoryConsole::MemoryConsole() = default;
 
 void MemoryConsole::Type(const std::string& bytes) {
-  if (!bytes.empty()) script_.push_back(ScriptStep{bytes, 0});
+  if (!bytes.empty()) script_.push_back(ScriptStep{bytes, 0, nullptr, {}});
 }
 
 void MemoryConsole::Gap(std::int64_t milliseconds) {
-  if (milliseconds > 0) script_.push_back(ScriptStep{"", milliseconds});
+  if (milliseconds > 0) script_.push_back(ScriptStep{"", milliseconds, nullptr, {}});
 }
 
 void MemoryConsole::Hold(std::function<bool()> ready) {

@@ -254,7 +254,9 @@ class Terminal {
         key = ReadKey(0);
       else
         key = ReadKeyWithin(kPortGonePauseMs);  // a failing port must not spin
-      if (key == kKeyCtrlEnd) return;
+      // The Linux console's default keymap sends End for Ctrl+End, and End has
+      // no use of its own here: both leave.
+      if (key == kKeyCtrlEnd || key == kKeyEnd) return;
       if (key != 0) {
         HandleKey(key);
         continue;
