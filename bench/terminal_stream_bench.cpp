@@ -87,8 +87,8 @@ std::string Stream() {
   std::string stream;
   for (int line = 0; static_cast<int>(stream.size()) < kBytesPerSecond * kSeconds; ++line) {
     char text[96];
-    std::snprintf(text, sizeof text, "LINE %06d temperature 21.%d C pressure 1013 hPa status OK", line,
-                  line % 10);
+    std::snprintf(text, sizeof text, "LINE %06d temperature 21.%d C pressure 1013 hPa status OK",
+                  line, line % 10);
     stream += text;
     if (line % 16 == 0) stream += "\x07\xc8";
     stream += "\r\n";
@@ -212,7 +212,8 @@ int main() {
   std::string shown = terminal.PlainOutput().substr(help_size);
   // The Ctrl+End leaves nothing on the line: what follows the stream is not its.
   if (shown.size() > expected.size()) shown.resize(expected.size());
-  long long lost_shown = static_cast<long long>(expected.size()) - static_cast<long long>(shown.size());
+  long long lost_shown =
+      static_cast<long long>(expected.size()) - static_cast<long long>(shown.size());
   bool exact = shown == expected;
 
   std::printf("terminal emulator, %d bytes at %d baud over %.2f s on a pseudo-terminal\n",

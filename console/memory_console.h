@@ -3,8 +3,8 @@
 // its own (time passes only when a read waits for input that is not there).
 #pragma once
 
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <initializer_list>

@@ -9,8 +9,8 @@ namespace kxtdev {
 enum BaudModule : uint16_t { kBaudModuleKxt4 = 0, kBaudModuleKxt1 = 1 };
 
 struct BaudPrediction {
-  bool error = false;       // no rate asked for (0)
-  uint32_t actual = 0;      // the rate produced; 0 when the divisor is 0
+  bool error = false;            // no rate asked for (0)
+  uint32_t actual = 0;           // the rate produced; 0 when the divisor is 0
   bool not_recommended = false;  // above 19200
 };
 

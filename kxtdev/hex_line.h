@@ -9,7 +9,7 @@
 namespace kxtdev {
 
 struct HexLine {
-  std::string bytes;         // to send, in order
+  std::string bytes;           // to send, in order
   int invalid_character = -1;  // the code of the character that stopped the line, or -1
 };
 

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <thread>
 
 #include "console/screen.h"
 #include "console/serial_ports.h"
@@ -59,12 +59,17 @@ __attribute__((format(printf, 1, 2))) void SayF(const char* format, ...) {
   Say(text);
 }
 
+// Keys go to the line as they are: the program's hot keys (F1's screen
+// print) do not run inside the terminal.
+int WaitForKey() { return ReadQueuedKey(-1); }
+int KeyIfAny() { return ReadQueuedKey(0); }
+
 // A line typed with echo. False when Escape abandoned it.
 bool ReadPlainLine(char* line, int limit) {
   int length = 0;
   line[0] = '\0';
   for (;;) {
-    int key = GetKey();
+    int key = WaitForKey();
     if (key == kKeyEnter || key == kKeyCtrlEnter) {
       Say("\n");
       return true;
@@ -90,17 +95,28 @@ bool ReadPlainLine(char* line, int limit) {
 // The bytes a key sends, or none (an extended key without a use).
 std::string KeyBytes(int key) {
   switch (key) {
-    case kKeyUp: return "\x1b[A";
-    case kKeyDown: return "\x1b[B";
-    case kKeyRight: return "\x1b[C";
-    case kKeyLeft: return "\x1b[D";
-    case kKeyF1: return "\x1bOP";
-    case kKeyF2: return "\x1bOQ";
-    case kKeyF3: return "\x1bOR";
-    case kKeyF4: return "\x1bOS";
-    case kKeyDelete: return "\x7f";
-    case kKeyBackspace: return "\x08";
-    default: break;
+    case kKeyUp:
+      return "\x1b[A";
+    case kKeyDown:
+      return "\x1b[B";
+    case kKeyRight:
+      return "\x1b[C";
+    case kKeyLeft:
+      return "\x1b[D";
+    case kKeyF1:
+      return "\x1bOP";
+    case kKeyF2:
+      return "\x1bOQ";
+    case kKeyF3:
+      return "\x1bOR";
+    case kKeyF4:
+      return "\x1bOS";
+    case kKeyDelete:
+      return "\x7f";
+    case kKeyBackspace:
+      return "\x08";
+    default:
+      break;
   }
   if (key > 0 && key < 0x80) return std::string(1, static_cast<char>(key));
   return "";
@@ -144,7 +160,8 @@ class Terminal {
     }
     if (OpenPort()) {
       ClearConsole();
-      if (!SharesLinkPort(session_.setup)) SayF("NOTE: The terminal emulator is using %s\n", PortShown());
+      if (!SharesLinkPort(session_.setup))
+        SayF("NOTE: The terminal emulator is using %s\n", PortShown());
       Say(kHelpLines);
       // Ctrl+C, Ctrl+Z and every control key go to the port.
       SetJobControlKeys(false);
@@ -248,12 +265,15 @@ class Terminal {
         continue;
       }
       int key;
-      if (port_ == nullptr)
-        key = GetKey();  // no port after a failed reopen: only keys matter
-      else if (port_working_)
-        key = ReadKey(0);
-      else
-        key = ReadKeyWithin(kPortGonePauseMs);  // a failing port must not spin
+      if (port_ == nullptr) {
+        key = WaitForKey();  // no port after a failed reopen: only keys matter
+      } else {
+        key = KeyIfAny();
+        if (key == 0 && !port_working_) {
+          // A failing port (a line that hung up) answers at once: no spinning.
+          std::this_thread::sleep_for(std::chrono::milliseconds(kPortGonePauseMs));
+        }
+      }
       // The Linux console's default keymap sends End for Ctrl+End, and End has
       // no use of its own here: both leave.
       if (key == kKeyCtrlEnd || key == kKeyEnd) return;
@@ -267,11 +287,21 @@ class Terminal {
 
   void HandleKey(int key) {
     switch (key) {
-      case kKeyF7: BeginCapture(); return;
-      case kKeyF8: EndCapture(); return;
-      case kKeyF9: ChangeSetup(); return;
-      case kKeyInsertToggle: SendHexLine(); return;
-      default: Send(KeyBytes(key)); return;
+      case kKeyF7:
+        BeginCapture();
+        return;
+      case kKeyF8:
+        EndCapture();
+        return;
+      case kKeyF9:
+        ChangeSetup();
+        return;
+      case kKeyInsertToggle:
+        SendHexLine();
+        return;
+      default:
+        Send(KeyBytes(key));
+        return;
     }
   }
 

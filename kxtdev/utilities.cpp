@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
-#include "console/fields.h"
 #include "console/field_types.h"
+#include "console/fields.h"
 #include "console/line_editor.h"
 #include "console/screen.h"
 #include "console/windows.h"
@@ -63,8 +63,8 @@ void CtsMonitor(Session& session, int ports) {
   while (registerpage::KeyClass() == registerpage::kNoKeyWaiting) {
     Clock::time_point started = Clock::now();
     uint16_t cts = 0;
-    bool read = session.link != nullptr &&
-                linklib::ReadRegisters(session.link, kCtsRegister, 1, &cts) != 0;
+    bool read =
+        session.link != nullptr && linklib::ReadRegisters(session.link, kCtsRegister, 1, &cts) != 0;
     for (int port = 1; port <= ports; ++port) {
       bool on = (cts >> (port - 1)) & 1;
       if (!read)

@@ -1,9 +1,8 @@
 // The baud-rate predictor: the arithmetic, and its window on the in-memory
 // console keeping the SET BAUD value for the next run.
-#include "kxtdev/baud_prediction.h"
-
 #include <gtest/gtest.h>
 
+#include "kxtdev/baud_prediction.h"
 #include "kxtdev/session.h"
 #include "kxtdev/utilities.h"
 #include "register_page/key_watch.h"
@@ -24,16 +23,13 @@ struct PredictionCase {
 
 TEST(BaudPrediction, ClockAndDivisorWidthGiveTheActualRate) {
   const PredictionCase cases[] = {
-      {kBaudModuleKxt4, 9600, false, 9600, false},
-      {kBaudModuleKxt4, 38400, false, 38400, true},
+      {kBaudModuleKxt4, 9600, false, 9600, false},   {kBaudModuleKxt4, 38400, false, 38400, true},
       {kBaudModuleKxt4, 1, false, 2, false},          // divisor 115200 kept to 49664
       {kBaudModuleKxt4, 19200, false, 19200, false},  // the highest without a warning
       {kBaudModuleKxt4, 200000, false, 0, false},     // above the clock: divisor 0
-      {kBaudModuleKxt1, 9600, false, 9600, false},
-      {kBaudModuleKxt1, 19200, false, 28800, true},
+      {kBaudModuleKxt1, 9600, false, 9600, false},   {kBaudModuleKxt1, 19200, false, 28800, true},
       {kBaudModuleKxt1, 50, false, 450, false},  // divisor 576 kept to 64
-      {kBaudModuleKxt1, 30000, false, 0, false},
-      {kBaudModuleKxt4, 0, true, 0, false},
+      {kBaudModuleKxt1, 30000, false, 0, false},     {kBaudModuleKxt4, 0, true, 0, false},
       {kBaudModuleKxt1, 0, true, 0, false},
   };
   for (const PredictionCase& c : cases) {

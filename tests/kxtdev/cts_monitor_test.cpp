@@ -40,7 +40,7 @@ class CtsMonitorTest : public ScreenFixture {
     terminal.Type("q");
     CtsMonitor(session, 4);
     EXPECT_TRUE(terminal.ScriptDone());
-    EXPECT_EQ(ReadKey(0), 0);  // the key that ended it was taken
+    EXPECT_EQ(ReadKey(0), 0);                               // the key that ended it was taken
     EXPECT_EQ(ImageText(8, 38, 55), std::string(18, ' '));  // the window is gone
   }
 
@@ -85,8 +85,7 @@ TEST_F(CtsMonitorTest, ChangingInputsShowOnAndOff) {
   std::set<std::pair<std::string, int>> both = {{"ON ", kBrightAttribute},
                                                 {"OFF", kNormalAttribute}};
   EXPECT_EQ(seen, both);
-  for (const MemoryConsole::Write& write : terminal.Writes())
-    EXPECT_NE(write.characters, "ERR");
+  for (const MemoryConsole::Write& write : terminal.Writes()) EXPECT_NE(write.characters, "ERR");
 }
 
 TEST_F(CtsMonitorTest, LinkWithoutRepliesShowsErrAndEndsOnAKey) {

@@ -14,7 +14,7 @@ namespace {
 struct DisplayCase {
   const char* name;
   int start_column;
-  std::string received;  // all at time 0
+  std::string received;         // all at time 0
   std::int64_t quiet_until_ms;  // then nothing until this time (0: no look at the clock)
   std::string shown;
   int column;
