@@ -366,7 +366,7 @@ class Terminal {
 
   Session& session_;
   linklib::ComPort* port_ = nullptr;
-  char port_shown_[64] = "";
+  char port_shown_[256] = "";
   TerminalDisplay display_;
   std::FILE* capture_ = nullptr;
   char capture_name_[kCaptureNameLimit + 1] = "";
