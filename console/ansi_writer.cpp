@@ -10,6 +10,7 @@ namespace {
 
 // Blank stretches at least this long are erased rather than written.
 constexpr int kShortestErase = 8;
+constexpr unsigned char kNormalAttribute = 0x17;  // plain output: white on blue
 
 // Console colour numbers (bit 0 blue, bit 1 green, bit 2 red, bit 3 bright)
 // to ANSI colour numbers (bit 0 red, bit 1 green, bit 2 blue).
@@ -38,6 +39,7 @@ std::string AnsiWriter::AttributeSequence(unsigned char attribute) const {
 }
 
 void AnsiWriter::Forget() {
+  scroll_region_set_ = false;
   row_ = column_ = -1;
   attribute_ = -1;
   cursor_visible_ = -1;
@@ -67,6 +69,55 @@ void AnsiWriter::PutCharacter(unsigned char character) {
   // Autowrap is off: after the last column the cursor stays put.
   ++column_;
   if (column_ >= kConsoleWidth) row_ = column_ = -1;
+}
+
+void AnsiWriter::PlainLineFeed(int& row, int column) {
+  if (row < kConsoleRows - 1) {
+    // Output is raw (no CR added to LF): a line feed moves straight down.
+    if (row_ == row && column_ >= 0) {
+      output_ += '\n';
+      ++row_;
+    }
+    ++row;
+    return;
+  }
+  // The last row: a line feed there scrolls the region (which a terminal
+  // taller than 25 rows needs, so the console's 25 rows scroll on their own).
+  if (!scroll_region_set_) {
+    output_ += "\x1b[1;25r";  // also homes the cursor
+    scroll_region_set_ = true;
+    row_ = column_ = 0;
+  }
+  MoveTo(row, column);
+  SetAttribute(kNormalAttribute);  // the new row takes the background in force
+  output_ += '\n';
+}
+
+void AnsiWriter::Plain(const unsigned char* bytes, int count, int& row, int& column) {
+  row = row < 0 ? 0 : (row >= kConsoleRows ? kConsoleRows - 1 : row);
+  column = column < 0 ? 0 : (column >= kConsoleWidth ? kConsoleWidth - 1 : column);
+  for (int i = 0; i < count; ++i) {
+    unsigned char byte = bytes[i];
+    if (byte == '\r') {
+      column = 0;
+    } else if (byte == '\n') {
+      PlainLineFeed(row, column);
+    } else if (byte == '\b') {
+      if (column > 0) --column;
+    } else if (byte >= 0x20) {
+      if (row == row_ && column == 0 && column_ > 0) {
+        output_ += '\r';  // shorter than a move
+        column_ = 0;
+      }
+      MoveTo(row, column);
+      SetAttribute(kNormalAttribute);
+      PutCharacter(byte);
+      if (++column == kConsoleWidth) {
+        column = 0;
+        PlainLineFeed(row, column);
+      }
+    }
+  }
 }
 
 void AnsiWriter::HideCursor() {

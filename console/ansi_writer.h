@@ -24,6 +24,9 @@ class AnsiWriter {
   void ShowCursorAt(int row, int column);
   void HideCursor();
   void Bell() { output_ += '\a'; }
+  // Plain terminal output from row, column (the rules of
+  // ConsoleBackend::WritePlain); row and column follow it.
+  void Plain(const unsigned char* bytes, int count, int& row, int& column);
   // The terminal's state is unknown (after it was handed back and taken
   // again): the next output sets position, colours and cursor anew.
   void Forget();
@@ -37,6 +40,7 @@ class AnsiWriter {
   void MoveTo(int row, int column);
   void SetAttribute(unsigned char attribute);
   void PutCharacter(unsigned char character);
+  void PlainLineFeed(int& row, int column);
 
   bool eight_colours_;
   std::string output_;
@@ -44,6 +48,7 @@ class AnsiWriter {
   int column_ = -1;
   int attribute_ = -1;       // -1 unknown
   int cursor_visible_ = -1;  // -1 unknown
+  bool scroll_region_set_ = false;  // plain output scrolls rows 1..25 only
 };
 
 }  // namespace console

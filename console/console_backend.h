@@ -34,6 +34,30 @@ class ConsoleBackend {
   virtual void PlaceCursor(int row, int column) = 0;
   virtual void SetCursorVisible(bool visible) = 0;
   virtual void Bell() = 0;
+  // Plain terminal output from row, column (0-based), in white on blue: CR to
+  // column 0, LF to the next row, BS one column back, a wrap after column 80,
+  // a new row past the last scrolling the 25 rows up; other control bytes
+  // show nothing. row and column are left where the next byte goes. The
+  // default, for backends that only count or time what is written: the
+  // characters as cells, without scrolling (the last row is written over).
+  virtual void WritePlain(const unsigned char* bytes, int count, int& row, int& column) {
+    for (int i = 0; i < count; ++i) {
+      unsigned char byte = bytes[i];
+      if (byte == '\r') {
+        column = 0;
+      } else if (byte == '\n') {
+        if (row < kConsoleRows - 1) ++row;
+      } else if (byte == '\b') {
+        if (column > 0) --column;
+      } else if (byte >= 0x20) {
+        WriteCells(row, column, &byte, 1, 0x17);
+        if (++column == kConsoleWidth) {
+          column = 0;
+          if (row < kConsoleRows - 1) ++row;
+        }
+      }
+    }
+  }
   // Sends what was written so far (before waiting for input).
   virtual void Flush() = 0;
 

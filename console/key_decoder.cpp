@@ -48,6 +48,15 @@ constexpr int kCtrl = 4;
 
 int ModifierBits(int parameter) { return parameter > 1 ? parameter - 1 : 0; }
 
+// "CSI 1;5 x" or the older "CSI 5 x": Ctrl alone on a cursor-style key.
+bool IsCtrlOnly(int modifiers, int parameter_count, int first) {
+  if (parameter_count >= 2) return first <= 1 && modifiers == kCtrl;
+  return parameter_count == 1 && first == 5;
+}
+
+// End among the "CSI n ~" keys (VT220 Select, rxvt End).
+bool IsEndNumber(int number) { return number == 4 || number == 8; }
+
 // The "CSI n ~" keys.
 int TildeKey(int number) {
   switch (number) {
@@ -134,6 +143,12 @@ int KeypadKey(unsigned char final_byte) {
 
 }  // namespace
 
+int KeyDecoder::Control(unsigned char byte) const {
+  if (!raw_controls_) return TranslateControl(byte);
+  if (byte == 0x08 || byte == 0x7F) return kKeyBackspace;
+  return byte;  // NUL stays 0: no key
+}
+
 void KeyDecoder::Reset() {
   keys_.clear();
   ClearSequence();
@@ -175,7 +190,7 @@ void KeyDecoder::GroundByte(unsigned char byte) {
     return;
   }
   if (byte < 0x80) {
-    Deliver(TranslateControl(byte));
+    Deliver(Control(byte));
     return;
   }
   // UTF-8: codes from 128 up are keys of their own, so characters beyond
@@ -297,12 +312,23 @@ void KeyDecoder::FinishCsi(unsigned char final_byte) {
       DeliverModifiedKey(parameters_[2], ModifierBits(parameters_[1]));
     } else if (modifiers == 0) {
       Deliver(TildeKey(parameters_[0]));
+    } else if (modifiers == kCtrl && IsEndNumber(parameters_[0])) {
+      Deliver(kKeyCtrlEnd);  // CSI 4;5~ and CSI 8;5~
     }
+    return;
+  }
+  if (final_byte == '^') {
+    // rxvt's Ctrl forms of the "~" keys.
+    if (parameter_count_ == 1 && IsEndNumber(parameters_[0])) Deliver(kKeyCtrlEnd);
     return;
   }
   if (final_byte == 'u') {
     // CSI code ; modifiers u (kitty, tmux extended keys, foot)
     DeliverModifiedKey(parameters_[0], modifiers);
+    return;
+  }
+  if (final_byte == 'F' && IsCtrlOnly(modifiers, parameter_count_, parameters_[0])) {
+    Deliver(kKeyCtrlEnd);  // CSI 1;5F (xterm, tmux), CSI 5F (older xterm)
     return;
   }
   // Arrows, Home, End and F1..F4; "CSI 1 ; 5 A" and the like are modified keys.
@@ -313,7 +339,12 @@ void KeyDecoder::FinishCsi(unsigned char final_byte) {
 void KeyDecoder::FinishSs3(unsigned char final_byte) {
   // "ESC O 5 P" and "ESC O 1 ; 5 P" are modified keys.
   int last = parameter_count_ > 0 ? parameters_[parameter_count_ - 1] : 0;
-  if (private_marker_ || intermediate_ || last > 1) return;
+  if (private_marker_ || intermediate_) return;
+  if (final_byte == 'F' && ModifierBits(last) == kCtrl) {
+    Deliver(kKeyCtrlEnd);  // ESC O 5 F and ESC O 1;5F
+    return;
+  }
+  if (last > 1) return;
   int key = CursorKey(final_byte);
   if (key == kNoKey) key = KeypadKey(final_byte);
   Deliver(key);
@@ -346,8 +377,7 @@ void KeyDecoder::DeliverModifiedKey(int code, int modifiers) {
     return;
   }
   if (code >= 'a' && code <= 'z') code -= 'a' - 'A';
-  if (code >= '@' && code <= '_')
-    Deliver(TranslateControl(static_cast<unsigned char>(code & 0x1F)));
+  if (code >= '@' && code <= '_') Deliver(Control(static_cast<unsigned char>(code & 0x1F)));
 }
 
 }  // namespace console

@@ -6,7 +6,9 @@
 // or until kEscapeTimeoutMs passes with nothing after it (a lone Escape).
 // Understands the forms of xterm (both cursor-key modes), VT220, the Linux
 // console, rxvt, screen and tmux. Keys without a code are swallowed. The
-// Insert key comes out as kKeyInsertToggle.
+// Insert key comes out as kKeyInsertToggle. Ctrl+End has a code of its own
+// (xterm, tmux: CSI 1;5F; rxvt: CSI 8^); the Linux console's default keymap
+// sends End for it.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,9 @@ class KeyDecoder {
   std::int64_t Deadline() const { return last_byte_ms_ + kEscapeTimeoutMs; }
   // Forgets held bytes and undelivered keys.
   void Reset();
+  // Control characters as themselves instead of the editors' codes.
+  void SetRawControls(bool on) { raw_controls_ = on; }
+  bool RawControls() const { return raw_controls_; }
 
  private:
   enum class State { kGround, kEscape, kCsi, kSs3, kLinuxFunction, kUtf8 };
@@ -39,6 +44,7 @@ class KeyDecoder {
   void FinishSs3(unsigned char final_byte);
   void DeliverModifiedKey(int code, int modifiers);
   void ClearSequence();
+  int Control(unsigned char byte) const;
 
   std::deque<int> keys_;
   State state_ = State::kGround;
@@ -50,6 +56,7 @@ class KeyDecoder {
   bool intermediate_ = false;    // bytes 0x20..0x2F: not a key
   int sequence_length_ = 0;
   int utf8_remaining_ = 0;
+  bool raw_controls_ = false;
 };
 
 }  // namespace console

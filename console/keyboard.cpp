@@ -26,7 +26,7 @@ int TakeDecodedKey() {
   ScreenState& s = Screen();
   while (s.decoder.HasKey()) {
     int key = s.decoder.TakeKey();
-    if (key == kKeyInsertToggle) {
+    if (key == kKeyInsertToggle && !s.decoder.RawControls()) {
       s.insert_mode = !s.insert_mode;
       if (s.cursor_visible) s.backend->SetCursorVisible(true);
       continue;

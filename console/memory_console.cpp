@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "console/key_decoder.h"
 #include "console/screen.h"
@@ -29,6 +30,8 @@ std::string KeyBytes(int key) {
       return "\x1b[F";
     case kKeyInsertToggle:
       return "\x1b[2~";
+    case kKeyCtrlEnd:
+      return "\x1b[1;5F";
     case kKeyDelete:
       return "\x1b[3~";
     case kKeyPageUp:
@@ -61,11 +64,17 @@ std::string KeyBytes(int key) {
 MemoryConsole::MemoryConsole() = default;
 
 void MemoryConsole::Type(const std::string& bytes) {
-  if (!bytes.empty()) script_.push_back(ScriptStep{bytes, 0});
+  if (!bytes.empty()) script_.push_back(ScriptStep{bytes, 0, nullptr, {}});
 }
 
 void MemoryConsole::Gap(std::int64_t milliseconds) {
-  if (milliseconds > 0) script_.push_back(ScriptStep{"", milliseconds});
+  if (milliseconds > 0) script_.push_back(ScriptStep{"", milliseconds, nullptr, {}});
+}
+
+void MemoryConsole::Hold(std::function<bool()> ready) {
+  ScriptStep step;
+  step.ready = std::move(ready);
+  script_.push_back(std::move(step));
 }
 
 void MemoryConsole::TypeKeys(std::initializer_list<int> keys) {
@@ -77,7 +86,7 @@ void MemoryConsole::TypeKeys(std::initializer_list<int> keys) {
 
 bool MemoryConsole::ScriptDone() const {
   for (const ScriptStep& step : script_) {
-    if (!step.bytes.empty()) return false;
+    if (!step.bytes.empty() || step.ready) return false;
   }
   return true;
 }
@@ -140,6 +149,37 @@ void MemoryConsole::FillCells(int row, int column, unsigned char character, int 
   }
 }
 
+void MemoryConsole::WritePlain(const unsigned char* bytes, int count, int& row, int& column) {
+  if (count <= 0) return;
+  plain_output_.append(reinterpret_cast<const char*>(bytes), count);
+  row = std::clamp(row, 0, kConsoleRows - 1);
+  column = std::clamp(column, 0, kConsoleWidth - 1);
+  auto line_feed = [&] {
+    if (row < kConsoleRows - 1) {
+      ++row;
+      return;
+    }
+    std::memmove(cells_, cells_ + kConsoleWidth, sizeof(Cell) * (kConsoleCells - kConsoleWidth));
+    for (int i = kConsoleCells - kConsoleWidth; i < kConsoleCells; ++i) cells_[i] = Cell{};
+  };
+  for (int i = 0; i < count; ++i) {
+    unsigned char byte = bytes[i];
+    if (byte == '\r') {
+      column = 0;
+    } else if (byte == '\n') {
+      line_feed();
+    } else if (byte == '\b') {
+      column = std::max(column - 1, 0);
+    } else if (byte >= 0x20) {
+      cells_[row * kConsoleWidth + column] = Cell{byte, 0x17};
+      if (++column == kConsoleWidth) {
+        column = 0;
+        line_feed();
+      }
+    }
+  }
+}
+
 void MemoryConsole::PlaceCursor(int row, int column) {
   cursor_row_ = row;
   cursor_column_ = column;
@@ -151,6 +191,25 @@ int MemoryConsole::ReadInput(unsigned char* buffer, int capacity, int timeout_ms
   std::int64_t waited = 0;
   while (!script_.empty()) {
     ScriptStep& step = script_.front();
+    if (step.ready) {
+      auto now = std::chrono::steady_clock::now();
+      if (step.give_up == std::chrono::steady_clock::time_point{}) step.give_up = now + kHoldLimit;
+      if (step.ready()) {
+        script_.pop_front();
+        continue;
+      }
+      if (now >= step.give_up) {
+        std::fprintf(stderr, "MemoryConsole: a held step was given up\n");
+        script_.pop_front();
+        continue;
+      }
+      if (timeout_ms < 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // a waiting read: ask again
+        continue;
+      }
+      now_ms_ += timeout_ms - waited;
+      return 0;
+    }
     if (!step.bytes.empty()) {
       int count = std::min<int>(capacity, static_cast<int>(step.bytes.size()));
       std::memcpy(buffer, step.bytes.data(), count);

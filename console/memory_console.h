@@ -3,8 +3,10 @@
 // its own (time passes only when a read waits for input that is not there).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -36,6 +38,12 @@ class MemoryConsole : public ConsoleBackend {
   // sequences, each followed by a pause so an Escape stands alone).
   void TypeKeys(std::initializer_list<int> keys);
   void Gap(std::int64_t milliseconds);
+  // Holds the rest of the script back until ready() returns true (asked at
+  // every read; reads get nothing meanwhile), for a program that must reach
+  // a state first (bytes from a line shown, say). ready may also act (send
+  // the line's next bytes) and return true. Given up after kHoldLimit.
+  void Hold(std::function<bool()> ready);
+  static constexpr std::chrono::seconds kHoldLimit{20};
   // No scripted bytes are left (gaps may be).
   bool ScriptDone() const;
 
@@ -46,6 +54,9 @@ class MemoryConsole : public ConsoleBackend {
   const Cell& CellAt(int row, int column) const;  // 0-based
   std::string RowText(int row) const;             // 0-based
   int Bells() const { return bells_; }
+  // Every byte given to WritePlain, in order.
+  const std::string& PlainOutput() const { return plain_output_; }
+  void ForgetPlainOutput() { plain_output_.clear(); }
   bool CursorVisible() const { return cursor_visible_; }
   int CursorRow() const { return cursor_row_; }
   int CursorColumn() const { return cursor_column_; }
@@ -63,6 +74,7 @@ class MemoryConsole : public ConsoleBackend {
   void PlaceCursor(int row, int column) override;
   void SetCursorVisible(bool visible) override;
   void Bell() override { ++bells_; }
+  void WritePlain(const unsigned char* bytes, int count, int& row, int& column) override;
   void Flush() override {}
   int ReadInput(unsigned char* buffer, int capacity, int timeout_ms) override;
   std::int64_t NowMilliseconds() override { return now_ms_; }
@@ -80,10 +92,13 @@ class MemoryConsole : public ConsoleBackend {
   struct ScriptStep {
     std::string bytes;        // delivered in one read, when not empty
     std::int64_t gap_ms = 0;  // otherwise: time before the next step
+    std::function<bool()> ready;  // or: held until this is true
+    std::chrono::steady_clock::time_point give_up{};
   };
 
   Cell cells_[kConsoleCells];
   std::vector<Write> writes_;
+  std::string plain_output_;
   std::deque<ScriptStep> script_;
   std::int64_t now_ms_ = 1000;
   int bells_ = 0;

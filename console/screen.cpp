@@ -118,6 +118,7 @@ bool InitScreenOn(ConsoleBackend& backend) {
   s.hot_keys.clear();
   s.type_ahead_count = s.type_ahead_read = s.type_ahead_write = 0;
   s.decoder.Reset();
+  s.decoder.SetRawControls(false);
   s.insert_mode = 1;
   s.job_control_keys = true;
   s.interrupt_handler = nullptr;
@@ -385,6 +386,16 @@ void ClearConsoleFromCursor() {
   int column = std::min(s.cursor_column, kConsoleColumns - 1);
   s.backend->FillCells(s.cursor_row, column, ' ', kConsoleCells, kNormalConsoleAttribute);
 }
+
+void WritePlain(const char* bytes, int count) {
+  ScreenState& s = Screen();
+  if (s.backend == nullptr || bytes == nullptr || count <= 0) return;
+  s.backend->WritePlain(reinterpret_cast<const unsigned char*>(bytes), count, s.cursor_row,
+                        s.cursor_column);
+  s.backend->PlaceCursor(s.cursor_row, s.cursor_column);
+}
+
+void SetPassThroughKeys(bool enabled) { Screen().decoder.SetRawControls(enabled); }
 
 unsigned char ImageCharacter(int row, int column) {
   return Screen().characters[(ClampRow(row) - 1) * kImageColumns + ClampColumn(column) - 1];

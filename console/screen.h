@@ -73,6 +73,7 @@ constexpr int kKeyDelete = 184;        // also Ctrl-V
 constexpr int kKeyBackspace = 185;     // also Ctrl-H
 constexpr int kKeyPageDown = 186;
 constexpr int kKeyPageUp = 187;
+constexpr int kKeyCtrlEnd = 188;  // the terminal emulator's way out
 // Never delivered: the raw reader turns it into a toggle of insert mode.
 constexpr int kKeyInsertToggle = 255;
 
@@ -147,6 +148,11 @@ void SetInsertMode(int on);
 // arrive as the keys 3 and 26 (for a screen that passes every byte on).
 void SetJobControlKeys(bool enabled);
 void SetInterruptHandler(std::function<void()> handler);
+// For a screen that sends every typed key on (the terminal emulator): control
+// characters arrive as themselves (Ctrl-A as 1, not Home; Backspace stays
+// kKeyBackspace) and Insert arrives as kKeyInsertToggle instead of toggling
+// insert mode.
+void SetPassThroughKeys(bool enabled);
 
 void Beep();
 // Toolkit cursor, 0-based; also moves the terminal's visible cursor.
@@ -158,6 +164,13 @@ void HideCursor();
 // Blanks 2000 terminal cells from the toolkit cursor in white on blue,
 // leaving the image alone.
 void ClearConsoleFromCursor();
+
+// Plain output behind the image's back, as a program writing to its console:
+// bytes at the toolkit cursor (which follows them) in white on blue; CR goes
+// to column 1, LF to the next row, BS one column back; the text wraps after
+// column 80 and a new row past row 25 scrolls the screen up. Other control
+// bytes show nothing. Call RequestRepaint when the toolkit takes over again.
+void WritePlain(const char* bytes, int count);
 
 // The image, 1-based and clamped: for tests and for code that reads back.
 unsigned char ImageCharacter(int row, int column);

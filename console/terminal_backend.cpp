@@ -12,8 +12,9 @@ namespace {
 // scroll it), xterm's modifyOtherKeys (Ctrl-Enter as CSI 27;5;13~), cursor
 // hidden while drawing.
 const char kEnterBytes[] = "\x1b[?1049h\x1b[?7l\x1b[>4;1m\x1b[?25l";
-// Clearing first matters where there is no alternate screen (the Linux console).
-const char kLeaveBytes[] = "\x1b[0m\x1b[H\x1b[2J\x1b[>4m\x1b[?7h\x1b[?25h\x1b[?1049l";
+// Clearing first matters where there is no alternate screen (the Linux console);
+// the scrolling region plain output may have set goes back to the whole screen.
+const char kLeaveBytes[] = "\x1b[0m\x1b[r\x1b[H\x1b[2J\x1b[>4m\x1b[?7h\x1b[?25h\x1b[?1049l";
 constexpr std::size_t kFlushThreshold = 16384;
 
 bool TerminalHasEightColours() {
@@ -68,6 +69,11 @@ void TerminalBackend::SetCursorVisible(bool visible) {
 }
 
 void TerminalBackend::Bell() { writer_.Bell(); }
+
+void TerminalBackend::WritePlain(const unsigned char* bytes, int count, int& row, int& column) {
+  writer_.Plain(bytes, count, row, column);
+  FlushWhenLarge();
+}
 
 void TerminalBackend::Flush() {
   if (cursor_wanted_) writer_.ShowCursorAt(cursor_row_, cursor_column_);

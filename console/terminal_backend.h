@@ -22,6 +22,7 @@ class TerminalBackend : public ConsoleBackend {
   void PlaceCursor(int row, int column) override;
   void SetCursorVisible(bool visible) override;
   void Bell() override;
+  void WritePlain(const unsigned char* bytes, int count, int& row, int& column) override;
   void Flush() override;
   int ReadInput(unsigned char* buffer, int capacity, int timeout_ms) override;
   std::int64_t NowMilliseconds() override { return platform::Terminal::NowMilliseconds(); }

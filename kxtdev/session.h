@@ -37,6 +37,10 @@ struct Session {
   uint32_t download_status_register = 2;
   uint16_t download_auto_start = 0;
 
+  // The baud-rate predictor's fields, kept for the next value.
+  uint16_t baud_module = 0;  // 0 "KXT4", 1 "KXT1"
+  uint32_t baud_requested = 0;
+
   // The terminal emulator's open port; cleared when the setup is reloaded.
   linklib::ComPort* terminal_port = nullptr;
 };

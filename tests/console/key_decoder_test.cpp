@@ -73,10 +73,27 @@ TEST(KeyDecoder, TerminalFormsGiveTheToolkitCodes) {
       {"utf-8", "\xc3\xa9\xe2\x94\x80x\x8a", {'x'}},  // 0x8A must not become Down
       {"private", "\x1b[?1;2c\x1b[>0;1;2cq", {'q'}},
       {"nul", std::string("\0y", 2), {'y'}},
+      // Ctrl+End, the terminal emulator's way out
+      {"xterm tmux", "\x1b[1;5F", {kKeyCtrlEnd}},
+      {"old xterm", "\x1b[5F\x1bO5F", {kKeyCtrlEnd, kKeyCtrlEnd}},
+      {"vt220 keys", "\x1b[4;5~\x1b[8;5~", {kKeyCtrlEnd, kKeyCtrlEnd}},
+      {"rxvt", "\x1b[8^\x1b[4^", {kKeyCtrlEnd, kKeyCtrlEnd}},
+      {"not ctrl+end", "\x1b[1;2F\x1b[1;6F\x1b[1;5H\x1b[7^\x1b[4;3~", {}},
   };
   for (const Form& form : forms) {
     EXPECT_EQ(Decode(form.bytes), form.keys) << form.terminal;
   }
+}
+
+TEST(KeyDecoder, RawControlsArriveAsThemselves) {
+  KeyDecoder decoder;
+  decoder.SetRawControls(true);
+  for (unsigned char byte : std::string("\x01\x03\x07\x16\x19\x7f\x08\x1b[13;5u\x1b[99;5u"))
+    decoder.Feed(byte, 0);
+  std::vector<int> keys;
+  while (decoder.HasKey()) keys.push_back(decoder.TakeKey());
+  EXPECT_EQ(keys, (std::vector<int>{1, 3, 7, 0x16, 0x19, kKeyBackspace, kKeyBackspace,
+                                    kKeyCtrlEnter, 3}));
 }
 
 TEST(KeyDecoder, LoneEscapeComesAfterTheTimer) {
@@ -131,7 +148,7 @@ TEST(KeyDecoder, ArbitraryBytesGiveOnlyKnownCodes) {
     while (decoder.HasKey()) {
       int key = decoder.TakeKey();
       ASSERT_GT(key, 0);
-      ASSERT_TRUE(key < 0x80 || (key >= kKeyDown && key <= kKeyPageUp) || key == kKeyInsertToggle)
+      ASSERT_TRUE(key < 0x80 || (key >= kKeyDown && key <= kKeyCtrlEnd) || key == kKeyInsertToggle)
           << key;
     }
   }
