@@ -220,35 +220,12 @@ int Viewer::EditSelectedCell(uint16_t remembered) {
 }
 
 void Viewer::Act(int key) {
-  switch (key) {
-    case kKeyDown:
-      registerpage::MoveDown(page_, rules_);
-      break;
-    case kKeyUp:
-      registerpage::MoveUp(page_, rules_);
-      break;
-    case kKeyLeft:
-      if (selected_ > registerpage::kRegisterCell) --selected_;
-      break;
-    case kKeyRight:
-      if (selected_ < registerpage::kBinaryCell) ++selected_;
-      break;
-    case kKeyPageDown:
-      registerpage::MovePageDown(page_);
-      break;
-    case kKeyPageUp:
-      registerpage::MovePageUp(page_);
-      break;
-    case kKeyHome:
-      registerpage::MoveHome(page_, setup_.starting_register);
-      break;
-    case kKeyF9:
-      session_.link = ConfigureComputer(session_);
-      DrawFrame();  // the setup screens may have drawn over the page
-      if (Identifying()) CheckModule(session_, "");
-      break;
-    default:
-      break;
+  bool moved = registerpage::MoveByKey(page_, rules_, key, selected_, registerpage::kBinaryCell,
+                                       setup_.starting_register);
+  if (!moved && key == kKeyF9) {
+    session_.link = ConfigureComputer(session_);
+    DrawFrame();  // the setup screens may have drawn over the page
+    if (Identifying()) CheckModule(session_, "");
   }
   registerpage::HoldPageInRange(page_, rules_);
 }

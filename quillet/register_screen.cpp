@@ -203,31 +203,7 @@ EditResult RegisterPage::EditSelectedCell() {
 }
 
 void RegisterPage::Navigate(const EditResult& edit) {
-  switch (edit.key) {
-    case kKeyDown:
-      registerpage::MoveDown(page_, rules_);
-      break;
-    case kKeyUp:
-      registerpage::MoveUp(page_, rules_);
-      break;
-    case kKeyLeft:
-      if (selected_ > registerpage::kRegisterCell) --selected_;
-      break;
-    case kKeyRight:
-      if (selected_ < registerpage::kSignedCell) ++selected_;
-      break;
-    case kKeyPageDown:
-      registerpage::MovePageDown(page_);
-      break;
-    case kKeyPageUp:
-      registerpage::MovePageUp(page_);
-      break;
-    case kKeyHome:
-      registerpage::MoveHome(page_, 1);
-      break;
-    default:
-      break;
-  }
+  registerpage::MoveByKey(page_, rules_, edit.key, selected_, registerpage::kSignedCell, 1);
   registerpage::HoldPageInRange(page_, rules_);
 }
 

@@ -1,5 +1,7 @@
 #include "register_page/page_position.h"
 
+#include "console/screen.h"
+
 namespace registerpage {
 
 int PageStep(int count) { return (count + 1) / 2; }
@@ -50,6 +52,35 @@ void HoldPageInRange(PagePosition& page, const PageRules& rules) {
     page.first = top;
     if (page.cursor_row < kFirstDataRow) page.cursor_row = kFirstDataRow;
     if (page.cursor_row > page.LastRow()) page.cursor_row = page.LastRow();
+  }
+}
+
+bool MoveByKey(PagePosition& page, const PageRules& rules, int key, int& selected_column,
+               int last_column, int32_t home_register) {
+  switch (key) {
+    case console::kKeyDown:
+      MoveDown(page, rules);
+      return true;
+    case console::kKeyUp:
+      MoveUp(page, rules);
+      return true;
+    case console::kKeyLeft:
+      if (selected_column > 1) --selected_column;
+      return true;
+    case console::kKeyRight:
+      if (selected_column < last_column) ++selected_column;
+      return true;
+    case console::kKeyPageDown:
+      MovePageDown(page);
+      return true;
+    case console::kKeyPageUp:
+      MovePageUp(page);
+      return true;
+    case console::kKeyHome:
+      MoveHome(page, home_register);
+      return true;
+    default:
+      return false;
   }
 }
 

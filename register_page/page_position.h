@@ -42,6 +42,11 @@ void MoveHome(PagePosition& page, int32_t first);
 // The register-number edit: the page moves so that the cursor row shows the
 // entered register; the first register is then held from 1 to highest.
 void ShowRegisterOnCursorRow(PagePosition& page, const PageRules& rules, int64_t entered);
+// The navigation keys shared by both pages: Down, Up, Page Down, Page Up,
+// Home (to home_register), and Left and Right moving the selected column
+// within 1..last_column. False for any other key, which the page handles itself.
+bool MoveByKey(PagePosition& page, const PageRules& rules, int key, int& selected_column,
+               int last_column, int32_t home_register);
 // After every key: a page below 1 starts at 1 (cursor unchanged); a page past
 // highest ends at highest, the cursor kept on its register where it can.
 void HoldPageInRange(PagePosition& page, const PageRules& rules);
