@@ -24,7 +24,7 @@ std::unique_ptr<TcpListener> TcpListener::Listen(uint16_t port, std::string* err
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 16) != 0) {
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, SOMAXCONN) != 0) {
     if (error) *error = std::strerror(errno);
     close(fd);
     return nullptr;
@@ -37,8 +37,15 @@ std::unique_ptr<TcpListener> TcpListener::Listen(uint16_t port, std::string* err
 TcpListener::~TcpListener() { close(fd_); }
 
 int TcpListener::Accept() {
-  int fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (fd < 0) return -1;
+  int fd;
+  for (;;) {
+    fd = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) break;
+    // A connection that was reset while it waited is passed over, so the
+    // ones queued behind it are still taken now.
+    if (errno == EINTR || errno == ECONNABORTED) continue;
+    return -1;
+  }
   int yes = 1;
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
   return fd;
@@ -78,6 +85,29 @@ int ConnectToLoopback(uint16_t port) {
     return -1;
   }
   return fd;
+}
+
+int StartLoopbackConnection(uint16_t port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+      errno != EINPROGRESS) {
+    close(fd);
+    return -1;
+  }
+  int yes = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+  return fd;
+}
+
+bool ConnectionEstablished(int fd) {
+  int error = 0;
+  socklen_t size = sizeof error;
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
 }
 
 }  // namespace platform

@@ -41,5 +41,11 @@ long SendToSocket(int fd, const uint8_t* data, size_t size);
 void CloseSocket(int fd);
 // A blocking client connection to 127.0.0.1:`port`, for tests; -1 on failure.
 int ConnectToLoopback(uint16_t port);
+// A non-blocking client connection to 127.0.0.1:`port` whose handshake may
+// still be under way, for tests that open many at once; -1 on failure.
+int StartLoopbackConnection(uint16_t port);
+// After a connection started above became writable: true when it is
+// established, false when it failed.
+bool ConnectionEstablished(int fd);
 
 }  // namespace platform
