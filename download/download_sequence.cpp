@@ -126,7 +126,9 @@ class Sequence {
       if (words == 0) return true;
       ShowSending(words);
       if (!WriteRegisters(link_, next_, static_cast<uint32_t>(words), block)) {
-        Format(Downloader() ? "%s\n" : "%s", linklib::LinkMessage(link_));
+        // The downloader's progress line has no line end of its own yet: the
+        // message goes on a line of its own below it.
+        Format(Downloader() ? "\n%s\n" : "%s", linklib::LinkMessage(link_));
         front_end_.ReportError(text_);
         return false;
       }

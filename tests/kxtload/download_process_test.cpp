@@ -337,11 +337,12 @@ TEST_F(KxtloadDownloadTest, FailuresStopWithTheLinkMessageAndStatusOne) {
       {"channel never halts", {"--never-halt", "2"}, 2, "Can't halt channel 2. "},
       // Requests: erase, status location write and read-back, halt read.
       {"halt read refused", {"--exception", "4/4"}, 1, "Can't halt channel 1. "},
-      {"first block refused", {"--exception", "4/5"}, 1, kLocated1 + Sending(2051, 100)},
+      // A block that fails ends the progress line before its message.
+      {"first block refused", {"--exception", "4/5"}, 1, kLocated1 + Sending(2051, 100) + "\n"},
       {"third block refused",
        {"--exception", "4/7"},
        1,
-       kLocated1 + Sending(2051, 100) + Sending(2151, 100) + Sending(2251, 100)},
+       kLocated1 + Sending(2051, 100) + Sending(2151, 100) + Sending(2251, 100) + "\n"},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
