@@ -68,6 +68,7 @@ void PrintUsage(FILE* out) {
       "  --drop N              no reply to every N-th request\n"
       "  --corrupt N           wrong check on every N-th frame sent\n"
       "  --busy N              Sy/Max: answer every N-th frame busy (DLE SYN)\n"
+      "  --enquiry-rounds N    Sy/Max: enquiry rounds before a reply is given up (32)\n"
       "  -v                    one line per request\n"
       "  --help                this text;  --version  the banner line\n",
       out);
@@ -144,6 +145,9 @@ std::optional<SimOptions> ParseOptions(int argc, const char* const* argv, FILE* 
     } else if (arg == "--busy") {
       ok = ParseNumber(next, 1, 1000000, value);
       options.faults.busy_every = static_cast<int>(value);
+    } else if (arg == "--enquiry-rounds") {
+      ok = ParseNumber(next, 1, 100000000, value);
+      options.faults.enquiry_rounds = static_cast<int>(value);
     } else {
       takes_value = false;
       if (arg == "--crc") {

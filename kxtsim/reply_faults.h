@@ -16,6 +16,10 @@ struct ReplyFaultOptions {
   int drop_every = 0;     // no reply at all
   int corrupt_every = 0;  // a reply frame whose check is wrong
   int busy_every = 0;     // Sy/Max: DLE SYN instead of acknowledging
+  // Sy/Max: enquiry rounds before an unacknowledged reply is given up. A
+  // test raises it so that a peer held up by a busy machine still gets the
+  // frame again when it finally answers NAK.
+  int enquiry_rounds = 32;
 };
 
 // Counts requests and frames and says which of them get a fault.

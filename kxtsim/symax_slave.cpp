@@ -21,7 +21,6 @@ constexpr size_t kMaxRouteCharacters = 16;
 constexpr size_t kMaxDataBytes = 263;
 constexpr int kRetransmissions = 8;
 constexpr int kFillersPerRound = 10;
-constexpr int kEnquiryRounds = 32;
 
 int HexValue(uint8_t character) {
   character &= 0x7F;
@@ -290,7 +289,7 @@ bool SymaxSlave::NextByte(uint64_t now_ms, uint8_t& byte) {
       transmitting_ = false;
       awaiting_ack_ = true;
       fillers_left_ = kFillersPerRound;
-      enquiries_left_ = kEnquiryRounds;
+      enquiries_left_ = faults_.options().enquiry_rounds;
     }
     return true;
   }
@@ -312,10 +311,12 @@ bool SymaxSlave::NextByte(uint64_t now_ms, uint8_t& byte) {
     if (enquiries_left_ > 0) {
       --enquiries_left_;
       fillers_left_ = kFillersPerRound;
+      // The ENQ stays first in the control queue, so the next byte sent is
+      // the ENQ whatever arrives meanwhile: a reply started by a new request
+      // must never follow the lone DLE (DLE DLE SOH hides the frame).
       QueueControl(kEnq);
       byte = control_.front();
       control_.pop_front();
-      mid_pair_ = true;
       return true;
     }
     awaiting_ack_ = false;

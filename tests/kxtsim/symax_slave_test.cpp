@@ -235,6 +235,21 @@ TEST(SymaxSlave, UnacknowledgedReplyGetsThirtyTwoEnquiryRounds) {
   EXPECT_EQ(f.Drain(), expected);
 }
 
+// A new request that arrives between the DLE and the ENQ of an enquiry (the
+// peer gave up its wait, or was slow to acknowledge): the ENQ completes its
+// pair first, then the new reply starts with its own DLE SOH.
+TEST(SymaxSlave, NewRequestBetweenTheDleAndTheEnqOfAnEnquiry) {
+  Fixture f;
+  const Bytes read = {0x00, 0x01, 0x00, 0x00, 0x00, 0x00};
+  f.Feed(WireFrame(DC1, {'0', '1'}, read, false));
+  f.DrainFrame();
+  EXPECT_EQ(f.Drain(11), Concat(Bytes(10, 0xFE), {DLE}));
+  f.Feed(WireFrame(DC2, {'0', '1'}, {0x00, 0x02, 0x00, 0x00, 0x00, 0x00}, false));
+  Bytes next = f.DrainFrame();
+  ASSERT_GE(next.size(), 5u);
+  EXPECT_EQ(Bytes(next.begin(), next.begin() + 5), (Bytes{ENQ, DLE, DC2, DLE, SOH}));
+}
+
 TEST(SymaxSlave, SequenceAlternatesAfterEachAcknowledgedReply) {
   Fixture f;
   const Bytes read = {0x00, 0x01, 0x00, 0x00, 0x00, 0x00};
