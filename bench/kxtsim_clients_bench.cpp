@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
     for (int fd : clients) platform::CloseSocket(fd);
     double rate = load.seconds > 0 ? load.pairs / load.seconds : 0;
     if (count == 1) reference = rate;
-    std::printf("%8zu %12.0f %16.0f %10.2f", count, rate, clients.empty() ? 0 : rate / clients.size(),
-                reference > 0 ? rate / reference : 0);
+    std::printf("%8zu %12.0f %16.0f %10.2f", count, rate,
+                clients.empty() ? 0 : rate / clients.size(), reference > 0 ? rate / reference : 0);
     if (clients.size() != count || load.mismatched || load.failed) {
       std::printf("  (%zu connected, %llu mismatched, %llu failed)", clients.size(),
                   static_cast<unsigned long long>(load.mismatched),

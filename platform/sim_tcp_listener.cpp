@@ -24,7 +24,8 @@ std::unique_ptr<TcpListener> TcpListener::Listen(uint16_t port, std::string* err
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, SOMAXCONN) != 0) {
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, SOMAXCONN) != 0) {
     if (error) *error = std::strerror(errno);
     close(fd);
     return nullptr;

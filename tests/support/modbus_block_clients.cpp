@@ -136,8 +136,8 @@ PairResult WriteAndReadBack(int fd, uint16_t transaction, uint16_t first,
   return PairResult::kMatched;
 }
 
-LoadResult RunBlockClients(const std::vector<int>& clients, uint16_t block_words,
-                           uint32_t rounds, double seconds) {
+LoadResult RunBlockClients(const std::vector<int>& clients, uint16_t block_words, uint32_t rounds,
+                           double seconds) {
   constexpr int kReplyTimeoutMs = 30000;  // a failure bound, not a speed limit
   LoadResult result;
   result.connected = clients.size();
@@ -153,8 +153,8 @@ LoadResult RunBlockClients(const std::vector<int>& clients, uint16_t block_words
       for (uint32_t round = 0; rounds == 0 ? Clock::now() < end : round < rounds; ++round) {
         for (size_t i = 0; i < words.size(); ++i)
           words[i] = static_cast<uint16_t>((c << 10) ^ (round * 257u) ^ (i * 0x1011u));
-        PairResult outcome = WriteAndReadBack(clients[c], static_cast<uint16_t>(2 * round),
-                                              first, words, kReplyTimeoutMs);
+        PairResult outcome = WriteAndReadBack(clients[c], static_cast<uint16_t>(2 * round), first,
+                                              words, kReplyTimeoutMs);
         if (outcome == PairResult::kMatched) {
           ++pairs;
         } else {

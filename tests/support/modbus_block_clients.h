@@ -35,7 +35,7 @@ struct LoadResult {
 // reads back its own block of `block_words` registers: `rounds` pairs each,
 // or when `rounds` is 0 as many as fit in `seconds`. A client stops at its
 // first failure.
-LoadResult RunBlockClients(const std::vector<int>& clients, uint16_t block_words,
-                           uint32_t rounds, double seconds);
+LoadResult RunBlockClients(const std::vector<int>& clients, uint16_t block_words, uint32_t rounds,
+                           double seconds);
 
 }  // namespace testsupport
