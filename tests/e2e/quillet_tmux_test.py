@@ -162,6 +162,10 @@ class QuilletInTmux(unittest.TestCase):
         self.assertEqual("STAT" in header, with_status)
         if with_status:
             # kxtsim's status words are readable: hexadecimal, never "----".
+            # They come in a request of their own after the values, so the
+            # screen may show the values a moment before them.
+            shown = wait_for(lambda s: (data_row(s, FIRST) or ("", "", "", ""))[3] != "    ",
+                             "the status word of register %d" % FIRST)
             self.assertRegex(data_row(shown, FIRST)[3], "^[0-9A-F]{4}$")
         else:
             self.assertEqual(data_row(shown, FIRST)[3].strip(), "")
