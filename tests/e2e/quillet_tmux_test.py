@@ -115,9 +115,11 @@ class QuilletInTmux(unittest.TestCase):
         self.sim = None
         self.client = None
         # The quotes keep the typed line from matching before the shell has run it.
-        shell_line("clear; stty -g > stty.before; echo \"READY\"-%s" % self.id().split(".")[-1])
-        wait_text("READY-")
-        self.before = screen()
+        # Wait for this test's own marker: the previous test's may still be on
+        # the screen until the shell has run "clear".
+        name = self.id().split(".")[-1]
+        shell_line("clear; stty -g > stty.before; echo \"READY\"-%s" % name)
+        self.before = wait_text("READY-%s" % name)
 
     def tearDown(self):
         if self.client is not None:
