@@ -4,7 +4,6 @@ after SIGTERM, and across a stop and continue."""
 
 import os
 import signal
-import subprocess
 import sys
 import tempfile
 import time
@@ -54,11 +53,7 @@ class GalleryInTmux(unittest.TestCase):
     def setUpClass(cls):
         if not os.path.exists(GALLERY):
             raise unittest.SkipTest("kxtgallery not built")
-        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", PS1="$ ", ENV="")
-        subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", "-u", "new-session", "-d",
-                        "-s", "gallery", "-x", "80", "-y", "25", "/bin/sh"],
-                       env=env, check=True)
-        wait_for(lambda s: s.strip() != "", "the shell prompt")
+        PANE.start_shell()
 
     @classmethod
     def tearDownClass(cls):

@@ -77,12 +77,8 @@ class KxtdevDevelopmentCycle(unittest.TestCase):
         self.sim, self.port = start_kxtsim()
         with open(os.path.join(self.folder, "KXTSW.STP"), "wb") as setup:
             setup.write(setup_record(self.port))
-        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", PS1="$ ", ENV="",
-                   PATH=BIN_DIR + ":" + os.environ.get("PATH", "/usr/bin:/bin"))
-        subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", "-u", "new-session", "-d",
-                        "-s", "kxtdev", "-x", "80", "-y", "25", "-c", self.folder, "/bin/sh"],
-                       env=env, check=True)
-        PANE.wait_for(lambda s: s.strip() != "", "the shell prompt")
+        PANE.start_shell(self.folder,
+                         PATH=BIN_DIR + ":" + os.environ.get("PATH", "/usr/bin:/bin"))
         self.client = ModbusTcpClient("127.0.0.1", port=self.port)
         self.assertTrue(self.client.connect())
 

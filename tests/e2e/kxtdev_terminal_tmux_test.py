@@ -16,7 +16,7 @@ import threading
 import unittest
 
 sys.path.insert(0, os.path.join(os.environ.get("KXT_SOURCE_DIR", "."), "tests", "support"))
-from tmux_pane import TmuxPane  # noqa: E402
+from tmux_pane import TmuxPane, has_exited  # noqa: E402
 
 BIN_DIR = os.environ.get("KXT_BIN_DIR", "build/bin")
 KXTDEV = os.path.join(BIN_DIR, "kxtdev")
@@ -100,10 +100,6 @@ class EchoPeer:
         os.close(self.slave)
 
 
-def has_exited(shown):
-    return re.search(r"EXIT=\d", shown) is not None
-
-
 class KxtdevTerminalInTmux(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -111,11 +107,7 @@ class KxtdevTerminalInTmux(unittest.TestCase):
             if not os.path.exists(program):
                 raise unittest.SkipTest("%s not built" % program)
         cls.directory = tempfile.TemporaryDirectory()
-        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", PS1="$ ", ENV="")
-        subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", "-u", "new-session", "-d",
-                        "-s", "kxtdev", "-x", "80", "-y", "25", "-c", cls.directory.name,
-                        "/bin/sh"], env=env, check=True)
-        wait_for(lambda s: s.strip() != "", "the shell prompt")
+        PANE.start_shell(cls.directory.name)
 
     @classmethod
     def tearDownClass(cls):

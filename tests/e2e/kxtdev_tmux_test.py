@@ -5,7 +5,6 @@ the module's name and values, a typed value reaches the module, F1 prints the
 screen to a file, and Quit leaves the terminal as it was with status 0."""
 
 import os
-import re
 import socket
 import subprocess
 import sys
@@ -16,7 +15,7 @@ import unittest
 from pymodbus.client import ModbusTcpClient
 
 sys.path.insert(0, os.path.join(os.environ.get("KXT_SOURCE_DIR", "."), "tests", "support"))
-from tmux_pane import TIME_LIMIT, TmuxPane  # noqa: E402
+from tmux_pane import TIME_LIMIT, TmuxPane, has_exited  # noqa: E402
 
 BIN_DIR = os.path.abspath(os.environ.get("KXT_BIN_DIR", "build/bin"))
 KXTDEV = os.path.join(BIN_DIR, "kxtdev")
@@ -26,10 +25,6 @@ PANE = TmuxPane(SOCKET, "kxtdev")
 tmux, screen, wait_for, wait_text = PANE.tmux, PANE.screen, PANE.wait_for, PANE.wait_text
 keys, typed, shell_line = PANE.keys, PANE.typed, PANE.shell_line
 REGISTER = 1001  # plain storage in kxtsim
-
-
-def has_exited(shown):
-    return re.search(r"EXIT=\d", shown) is not None
 
 
 def lines_of(shown):
@@ -71,11 +66,7 @@ class KxtdevInTmux(unittest.TestCase):
             if not os.path.exists(program):
                 raise unittest.SkipTest("%s not built" % program)
         cls.directory = tempfile.TemporaryDirectory()
-        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", PS1="$ ", ENV="")
-        subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", "-u", "new-session", "-d",
-                        "-s", "kxtdev", "-x", "80", "-y", "25", "-c", cls.directory.name,
-                        "/bin/sh"], env=env, check=True)
-        wait_for(lambda s: s.strip() != "", "the shell prompt")
+        PANE.start_shell(cls.directory.name)
 
     @classmethod
     def tearDownClass(cls):

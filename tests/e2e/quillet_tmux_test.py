@@ -6,7 +6,6 @@ leaving with status 0 and the terminal as it was. kxtsim serves Modbus TCP
 beside its serial side, so the registers are preset and read back over TCP."""
 
 import os
-import re
 import subprocess
 import sys
 import tempfile
@@ -16,7 +15,7 @@ import unittest
 from pymodbus.client import ModbusTcpClient
 
 sys.path.insert(0, os.path.join(os.environ.get("KXT_SOURCE_DIR", "."), "tests", "support"))
-from tmux_pane import TIME_LIMIT, TmuxPane  # noqa: E402
+from tmux_pane import TIME_LIMIT, TmuxPane, has_exited  # noqa: E402
 
 BIN_DIR = os.environ.get("KXT_BIN_DIR", "build/bin")
 QUILLET = os.path.join(BIN_DIR, "quillet")
@@ -53,10 +52,6 @@ EXPECTED_CELLS = {
 def deadline_passed(deadline, what, shown):
     if time.monotonic() > deadline:
         raise AssertionError("timed out waiting for %s; screen:\n%s" % (what, shown))
-
-
-def has_exited(shown):
-    return re.search(r"EXIT=\d", shown) is not None
 
 
 def lines_of(shown):
@@ -101,11 +96,7 @@ class QuilletInTmux(unittest.TestCase):
         for program in (QUILLET, KXTSIM):
             if not os.path.exists(program):
                 raise unittest.SkipTest("%s not built" % program)
-        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", PS1="$ ", ENV="")
-        subprocess.run(["tmux", "-L", SOCKET, "-f", "/dev/null", "-u", "new-session", "-d",
-                        "-s", "quillet", "-x", "80", "-y", "25", "/bin/sh"],
-                       env=env, check=True)
-        wait_for(lambda s: s.strip() != "", "the shell prompt")
+        PANE.start_shell()
 
     @classmethod
     def tearDownClass(cls):

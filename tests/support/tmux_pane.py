@@ -1,6 +1,8 @@
 """One tmux pane on a private server, for tests of full-screen programs in a
 real terminal: send keys and text, read the screen, wait (bounded) for it."""
 
+import os
+import re
 import subprocess
 import time
 
@@ -10,10 +12,25 @@ import time
 TIME_LIMIT = 60.0
 
 
+def has_exited(shown):
+    """The shell line that started a program has printed its EXIT=status."""
+    return re.search(r"EXIT=\d", shown) is not None
+
+
 class TmuxPane:
     def __init__(self, socket, target):
         self.socket = socket
         self.target = target
+
+    def start_shell(self, directory=None, **environment):
+        """A new 80 x 25 session named after the target, running /bin/sh with a
+        plain prompt in UTF-8, in directory; waits for the prompt."""
+        env = dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8", PS1="$ ", ENV="", **environment)
+        place = ["-c", directory] if directory else []
+        subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", "-u", "new-session", "-d",
+                        "-s", self.target, "-x", "80", "-y", "25", *place, "/bin/sh"],
+                       env=env, check=True)
+        self.wait_for(lambda s: s.strip() != "", "the shell prompt")
 
     def tmux(self, *args, check=True):
         result = subprocess.run(["tmux", "-L", self.socket, "-f", "/dev/null", *args],
