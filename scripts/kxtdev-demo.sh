@@ -37,23 +37,14 @@ done
 # Something to watch in the register viewer: a program running in channel 1.
 build/bin/kxtload 1 examples/blink.KXB "127.0.0.1:$port" -A >/dev/null
 
-# The 148-byte setup record: Modbus TCP to 127.0.0.1:$port, unit 0; every
-# other field as in the standard default record.
+# The setup file: Modbus TCP to 127.0.0.1:$port, unit 0; every other field
+# as in the standard default record.
 mkdir "$work/session"
-/usr/bin/python3 - "$port" "$work/session/KXTSW.STP" <<'PY'
-import struct, sys
-record = struct.pack(
-    "<8H9H2H5H42s6HHH31s11s",
-    6, 0, 0, 13, 1, 0, 1, 0,       # Modbus TCP; COM port 0, 9600, 8 data, 1 stop, EVEN, BCC
-    0, 0, 0, 0, 0, 0, 0, 0, 0,     # route: no drops
-    0, 0,                          # Sy/Net speed and size
-    0, 13, 1, 0, 0,                # terminal port, 9600, 8 data, 1 stop, NONE
-    b"EDIT.COM",
-    0, 0, 20, 1, 0, 0,             # Non-Priority, status registers, 20 registers from 1,
-                                   # identify module, trap errors
-    500, int(sys.argv[1]), b"127.0.0.1", b"")
-assert len(record) == 148
-open(sys.argv[2], "wb").write(record)
+/usr/bin/python3 - "$port" "$work/session/KXTSW.STP" "$root/tests/support" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[3])
+from kxt_setup import setup_record
+open(sys.argv[2], "wb").write(setup_record(int(sys.argv[1])))
 PY
 
 echo "Simulated module on 127.0.0.1:$port; kxtdev works in $work/session"

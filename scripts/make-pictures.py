@@ -28,6 +28,8 @@ import pyte
 from PIL import Image, ImageDraw, ImageFont
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from kxt_setup import setup_record  # noqa: E402
 COLUMNS, ROWS = 80, 25
 TIME_LIMIT = 20.0  # a failure bound only: every wait ends as soon as its condition holds
 FONT_PATH = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf"
@@ -259,23 +261,6 @@ class Simulator:
             except subprocess.TimeoutExpired:
                 self.process.kill()
                 self.process.wait()
-
-
-def setup_record(port):
-    """kxtdev's 148-byte KXTSW.STP for Modbus TCP to 127.0.0.1:port; every
-    other field as in the standard default record."""
-    record = struct.pack(
-        "<8H9H2H5H42s6HHH31s11s",
-        6, 0, 0, 13, 1, 0, 1, 0,        # Modbus TCP; COM port 0, 9600, 8 data, 1 stop, EVEN, BCC
-        0, 0, 0, 0, 0, 0, 0, 0, 0,      # route: no drops (unit 0)
-        0, 0,                           # Sy/Net speed and size
-        0, 13, 1, 0, 0,                 # terminal port, 9600, 8 data, 1 stop, NONE
-        b"EDIT.COM",
-        0, 0, 20, 1, 0, 0,              # Non-Priority, status registers, 20 registers from 1,
-                                        # identify module, trap errors
-        500, port, b"127.0.0.1", b"")
-    assert len(record) == 148
-    return record
 
 
 KXTDEV_NO_LINK = "Unable to establish link."

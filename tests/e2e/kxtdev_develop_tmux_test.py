@@ -7,7 +7,6 @@ compile summary, and the download refused."""
 
 import os
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -17,6 +16,7 @@ from pymodbus.client import ModbusTcpClient
 
 SOURCE_DIR = os.environ.get("KXT_SOURCE_DIR", ".")
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tests", "support"))
+from kxt_setup import setup_record  # noqa: E402
 from tmux_pane import TIME_LIMIT, TmuxPane  # noqa: E402
 
 BIN_DIR = os.path.abspath(os.environ.get("KXT_BIN_DIR", "build/bin"))
@@ -26,28 +26,9 @@ COMPILER = os.path.join(BIN_DIR, "COMPILE")
 EXAMPLES = os.path.join(SOURCE_DIR, "examples")
 SOCKET = "kxtdev-develop-%d" % os.getpid()
 PANE = TmuxPane(SOCKET, "kxtdev")
-SETUP_SIZE = 148
 
 # The words the stand-in compiler makes of examples/DEMO.KXT.
 DEMO_WORDS = [0x1000, 0x3064, 0x2064, 0x4001, 0x3064, 0x83E8, 0x6002]
-
-
-def setup_record(tcp_port):
-    """KXTSW.STP for Modbus TCP to kxtsim on loopback, unit 1, errors in the
-    error box, module identification on."""
-    record = bytearray(SETUP_SIZE)
-    struct.pack_into("<H", record, 0, 6)     # connection type: Modbus TCP
-    struct.pack_into("<H", record, 6, 13)    # baud rate index: 9600
-    struct.pack_into("<H", record, 8, 1)     # 8 data bits
-    struct.pack_into("<H", record, 12, 1)    # even parity
-    struct.pack_into("<HH", record, 16, 1, 1)  # route: one drop, unit 1
-    record[48:48 + 8] = b"EDIT.COM"
-    struct.pack_into("<H", record, 94, 20)   # register viewer: screen size
-    struct.pack_into("<H", record, 96, 1)    # starting register
-    struct.pack_into("<H", record, 102, 500)  # reply time-out
-    struct.pack_into("<H", record, 104, tcp_port)
-    record[106:106 + 9] = b"127.0.0.1"
-    return bytes(record)
 
 
 def start_kxtsim():
@@ -76,7 +57,7 @@ class KxtdevDevelopmentCycle(unittest.TestCase):
             shutil.copy(os.path.join(EXAMPLES, name), self.folder)
         self.sim, self.port = start_kxtsim()
         with open(os.path.join(self.folder, "KXTSW.STP"), "wb") as setup:
-            setup.write(setup_record(self.port))
+            setup.write(setup_record(self.port, unit=1))
         PANE.start_shell(self.folder,
                          PATH=BIN_DIR + ":" + os.environ.get("PATH", "/usr/bin:/bin"))
         self.client = ModbusTcpClient("127.0.0.1", port=self.port)

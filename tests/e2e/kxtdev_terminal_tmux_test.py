@@ -8,7 +8,6 @@ and Quit leaves the terminal as it was."""
 import os
 import re
 import select
-import struct
 import subprocess
 import sys
 import tempfile
@@ -16,6 +15,7 @@ import threading
 import unittest
 
 sys.path.insert(0, os.path.join(os.environ.get("KXT_SOURCE_DIR", "."), "tests", "support"))
+from kxt_setup import setup_record  # noqa: E402
 from tmux_pane import TmuxPane, has_exited  # noqa: E402
 
 BIN_DIR = os.environ.get("KXT_BIN_DIR", "build/bin")
@@ -26,9 +26,6 @@ PANE = TmuxPane(SOCKET, "kxtdev")
 tmux, screen, wait_for, wait_text = PANE.tmux, PANE.screen, PANE.wait_for, PANE.wait_text
 keys, typed, shell_line = PANE.keys, PANE.typed, PANE.shell_line
 
-BAUD_9600 = 13  # index into the setup's baud table
-MODBUS_TCP = 6
-TRAP_ERRORS_NO = 1
 
 
 def discovered_port_count(sysfs="/sys"):
@@ -50,23 +47,6 @@ def discovered_port_count(sysfs="/sys"):
                 pass
         count += 1
     return count
-
-
-def setup_record(tcp_port, terminal_port):
-    """The 148-byte setup file: the link over Modbus TCP to kxtsim, the
-    terminal on the given port index at 9600 baud, 8 data bits, 1 stop bit,
-    no parity."""
-    record = bytearray(148)
-    struct.pack_into("<HHHHHHHH", record, 0, MODBUS_TCP, 0, 0, BAUD_9600, 1, 0, 1, 0)
-    struct.pack_into("<H", record, 16, 1)  # route: one drop, unit 1
-    struct.pack_into("<H", record, 18, 1)
-    struct.pack_into("<HHHHH", record, 38, terminal_port, BAUD_9600, 1, 0, 0)
-    record[48:48 + len(b"EDIT.COM")] = b"EDIT.COM"
-    # priority, status registers, screen size, starting register, identify, trap errors,
-    # timeout, TCP port
-    struct.pack_into("<HHHHHHHH", record, 90, 0, 0, 0, 1, 1, TRAP_ERRORS_NO, 500, tcp_port)
-    record[106:106 + len(b"127.0.0.1")] = b"127.0.0.1"
-    return bytes(record)
 
 
 class EchoPeer:
@@ -126,7 +106,8 @@ class KxtdevTerminalInTmux(unittest.TestCase):
         self.assertIsNotNone(port, "kxtsim did not start")
         with open(os.path.join(self.directory.name, "KXTSW.STP"), "wb") as setup:
             # The KXT_PORTS entry comes after the ports the machine announces.
-            setup.write(setup_record(port, min(discovered_port_count(), 38)))
+            setup.write(setup_record(port, unit=1, terminal_port=min(discovered_port_count(), 38),
+                                     trap_errors=False))
         self.peer = EchoPeer()
         shell_line("clear; stty -g > stty.before; echo \"READY\"-terminal")
         wait_text("READY-")
